@@ -1,0 +1,75 @@
+#include "platform/offscreen/offscreen_gl.h"
+
+#include <SDL.h>
+#include <SDL_opengl.h>
+
+#include <cstring>
+
+namespace platform {
+
+OffscreenGL::~OffscreenGL() { Destroy(); }
+
+bool OffscreenGL::Create(int width, int height, std::string *error) {
+    Destroy();
+    // SDL's offscreen driver renders through EGL without any display server.
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        if (error) *error = std::string("cannot start offscreen video: ") + SDL_GetError();
+        return false;
+    }
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_Window *window = SDL_CreateWindow("offscreen", 0, 0, width, height,
+                                          SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (window == nullptr) {
+        if (error) *error = std::string("cannot create offscreen surface: ") + SDL_GetError();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    if (context == nullptr) {
+        if (error) *error = std::string("cannot create OpenGL context: ") + SDL_GetError();
+        SDL_DestroyWindow(window);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    window_ = window;
+    context_ = context;
+    width_ = width;
+    height_ = height;
+    return true;
+}
+
+void OffscreenGL::Destroy() {
+    if (window_ == nullptr) return;
+    SDL_GL_MakeCurrent(static_cast<SDL_Window *>(window_), nullptr);
+    SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
+    SDL_DestroyWindow(static_cast<SDL_Window *>(window_));
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    window_ = nullptr;
+    context_ = nullptr;
+    width_ = height_ = 0;
+}
+
+std::vector<uint8_t> OffscreenGL::ReadPixelsTopDown() const {
+    const size_t row = static_cast<size_t>(width_) * 4;
+    std::vector<uint8_t> bottomUp(row * static_cast<size_t>(height_));
+    if (window_ == nullptr) return bottomUp;
+    glFinish();
+    GLint oldAlignment = 4;
+    glGetIntegerv(GL_PACK_ALIGNMENT, &oldAlignment);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, oldAlignment);
+    std::vector<uint8_t> topDown(bottomUp.size());
+    for (int y = 0; y < height_; ++y) {
+        std::memcpy(&topDown[static_cast<size_t>(y) * row],
+                    &bottomUp[static_cast<size_t>(height_ - 1 - y) * row], row);
+    }
+    return topDown;
+}
+
+}  // namespace platform

@@ -1,0 +1,38 @@
+// An OpenGL compatibility context that renders into an invisible framebuffer
+// of a chosen size and needs no display: for capturing frames and for tests
+// that read back what OpenGL drew.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class OffscreenGL {
+public:
+    OffscreenGL() = default;
+    ~OffscreenGL();
+    OffscreenGL(const OffscreenGL &) = delete;
+    OffscreenGL &operator=(const OffscreenGL &) = delete;
+
+    // Creates the context (RGBA, 16-bit depth) and makes it current. Only one
+    // may exist in a process at a time. On failure returns false and says why.
+    bool Create(int width, int height, std::string *error);
+    void Destroy();
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+    // Waits for the drawing to finish and returns the framebuffer as RGBA
+    // rows, top row first (as an image file stores them).
+    std::vector<uint8_t> ReadPixelsTopDown() const;
+
+private:
+    void *window_ = nullptr;   // SDL_Window*
+    void *context_ = nullptr;  // SDL_GLContext
+    int width_ = 0;
+    int height_ = 0;
+};
+
+}  // namespace platform
