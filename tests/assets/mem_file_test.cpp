@@ -105,16 +105,6 @@ TEST(ReadMem, CopiesShareTheBufferButNotThePosition) {
     EXPECT_EQ(original.pos, 0);
 }
 
-TEST(FreeMem, EmptyRecordAndNullAreHarmless) {
-    MemFile empty{};
-    std::strcpy(empty.name, "kept");
-    FreeMem(&empty);
-    FreeMem(&empty);
-    FreeMem(nullptr);
-    EXPECT_STREQ(empty.name, "kept");
-    EXPECT_EQ(empty.data, nullptr);
-}
-
 // ---- ReadMemLine --------------------------------------------------------
 
 TEST(ReadMemLine, TwoLettersCarriageReturnLineFeedWithLengthSix) {

@@ -44,12 +44,6 @@ size_t OpenDescriptorCount() {
     return count;
 }
 
-TEST_F(PackFileTest, ConstructedPackIsClosedAndLooksOnDiskFirst) {
-    EXPECT_EQ(pack_.handle, nullptr);
-    EXPECT_EQ(pack_.mode, 0);
-    EXPECT_EQ(pack_.opened, 0);
-}
-
 // ---- lookup order -------------------------------------------------------
 
 TEST_F(PackFileTest, LooseFileUnderItsOwnPathWinsOverDataFolderAndPack) {
@@ -297,12 +291,6 @@ TEST_F(PackFileTest, ThirtyOneCharacterPathsFitAndLongerOnesAreRefused) {
     MemFile hugeRecord = pack_.Load(huge.c_str());
     EXPECT_EQ(hugeRecord.data, nullptr);
     EXPECT_STREQ(hugeRecord.name, "");
-}
-
-TEST_F(PackFileTest, NullPathIsRefused) {
-    MemFile file = pack_.Load(nullptr);
-    EXPECT_EQ(file.data, nullptr);
-    EXPECT_EQ(pack_.Open(nullptr), 0);
 }
 
 // ---- modes --------------------------------------------------------------

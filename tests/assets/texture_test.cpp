@@ -264,15 +264,6 @@ TEST_F(TextureTest, SixteenBitPictureIsRefusedAfterItsSizeIsStored) {
     EXPECT_EQ(texture.bpp, 0u);
 }
 
-TEST_F(TextureTest, ShortHeaderLeavesTheSizeAlone) {
-    Texture texture;
-    ASSERT_TRUE(Load(texture, MakeTga(2, 2, kTwoByTwo)));
-    EXPECT_FALSE(Load(texture, TgaHeader(9, 9).substr(0, 15)));
-    EXPECT_EQ(texture.width, 2u);
-    EXPECT_EQ(texture.height, 2u);
-    EXPECT_NE(texture.data, nullptr);
-}
-
 // ---- loading again -------------------------------------------------------
 
 TEST_F(TextureTest, LoadingAgainReplacesPixelsAndName) {
@@ -299,14 +290,6 @@ TEST_F(TextureTest, FailedReloadKeepsTheNameAndDropsStalePixels) {
     // The texture uploaded before is still intact in OpenGL.
     texture.width = texture.height = 2;
     EXPECT_EQ(ReadBack(texture), Opaque(kTwoByTwo));
-}
-
-TEST_F(TextureTest, MissingFileLeavesAnEmptyTexture) {
-    Texture texture;
-    MemFile missing{};
-    EXPECT_FALSE(texture.LoadTGA(missing));
-    EXPECT_EQ(texture.texId, 0u);
-    EXPECT_EQ(texture.width, 0u);
 }
 
 // ---- from the pack -------------------------------------------------------
