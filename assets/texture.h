@@ -33,9 +33,10 @@ public:
     // Refused (false, nothing uploaded, `texId` unchanged): fewer than 18
     // header bytes, a header other than the accepted one, a zero width or
     // height, a depth other than 24 or 32, pixel data shorter than the header
-    // promises, or a buffer that cannot be allocated. `width` and `height`
-    // take the values read as soon as the 18 header bytes are there, even if
-    // the picture is then refused; `bpp` changes only for an accepted depth.
+    // promises, or a buffer that cannot be allocated. Once all 18 header
+    // bytes are there and the first 12 are the accepted ones, `width` and
+    // `height` take the values read even if the picture is then refused;
+    // `bpp` changes only for an accepted depth.
     // From that point the previous pixel buffer is released, so `data` is
     // either null or holds exactly width x height x bpp/8 bytes.
     bool LoadTGA(MemFile file);
