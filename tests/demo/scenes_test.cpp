@@ -135,17 +135,6 @@ TEST_F(SceneTest, RotatingI4TurnsByNothingThenOneDegreeAnticlockwise) {
     EXPECT_FLOAT_EQ(spinAngle, 2.0f);
 }
 
-TEST_F(SceneTest, RotatingI4GoesOnFromTheAngleItReached) {
-    spinAngle = 90.0f;
-    RenderScene(6, 0.0f);
-    // A quarter turn leaves the square picture where it was.
-    EXPECT_TRUE(Near(Frame().At(kQuadLeft - 2, 0), kBlack));
-    EXPECT_TRUE(Near(Frame().At(kQuadLeft + 2, kHeight - 1), ColourOf("I4")));
-    RenderScene(6, 0.0f);
-    EXPECT_TRUE(Near(Frame().At(kQuadLeft - 2, 0), ColourOf("I4")));
-    EXPECT_FLOAT_EQ(spinAngle, 92.0f);
-}
-
 // ---- tile grid I6 --------------------------------------------------------
 
 bool IsI6(const Colour &colour) { return Near(colour, ColourOf("I6")) || Near(colour, kI6Centre); }
