@@ -16,6 +16,7 @@ namespace content::detmath {
 inline constexpr double kPi = 3.14159265358979323846;
 inline constexpr double kTwoPi = 6.28318530717958647692;
 
+// Non-finite arguments give 0 (Sin) and 1 (Cos) rather than NaN.
 double Sin(double x);
 double Cos(double x);
 double Tan(double x);

@@ -30,6 +30,13 @@ void WriteFile(const std::filesystem::path &path, const std::string &bytes) {
     if (!out.good()) throw std::runtime_error("cannot write \"" + path.string() + "\"");
 }
 
+// Fails before any work is done when the output cannot go where it is asked to.
+void CheckOutputFolder(const std::string &output) {
+    std::filesystem::path folder = std::filesystem::path(output).parent_path();
+    if (!folder.empty() && !std::filesystem::is_directory(folder))
+        throw std::runtime_error("cannot write \"" + output + "\": there is no folder \"" + folder.string() + "\"");
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -47,6 +54,7 @@ int main(int argc, char **argv) {
     if (output.empty()) return Usage();
 
     try {
+        CheckOutputFolder(output);
         std::vector<content::PackMember> members;
         for (const content::PictureInfo &info : content::PictureList()) {
             content::Image image = content::MakePicture(info.stem);

@@ -58,6 +58,13 @@ std::string Wav(const std::vector<int16_t> &pcm) {
     return s;
 }
 
+// Fails before any work is done when the output cannot go where it is asked to.
+void CheckOutputFolder(const std::string &output) {
+    std::filesystem::path folder = std::filesystem::path(output).parent_path();
+    if (!folder.empty() && !std::filesystem::is_directory(folder))
+        throw std::runtime_error("cannot write \"" + output + "\": there is no folder \"" + folder.string() + "\"");
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -84,6 +91,7 @@ int main(int argc, char **argv) {
                             s.music.c_str());
             if (output.empty()) return 0;
         }
+        CheckOutputFolder(output);
         std::vector<int16_t> pcm = content::ToPcm16(content::RenderSong());
         if (!wav.empty()) WriteFile(wav, Wav(pcm));
         std::string mp3 = content::EncodeMp3(pcm, content::kSampleRate, kBitRate);

@@ -18,7 +18,7 @@ std::string EncodeMp3(const std::vector<int16_t> &interleaved, int sampleRate, i
     lame_set_mode(gf, JOINT_STEREO);
     lame_set_VBR(gf, vbr_off);
     lame_set_brate(gf, kbps);
-    lame_set_quality(gf, 3);
+    lame_set_quality(gf, 5);
     lame_set_bWriteVbrTag(gf, 0);
     lame_set_write_id3tag_automatic(gf, 0);
     if (lame_init_params(gf) < 0) throw std::runtime_error("the MP3 encoder refused its settings");

@@ -32,6 +32,12 @@ const Chord &FindChord(std::string_view name) {
     throw std::invalid_argument("unknown chord \"" + std::string(name) + "\"");
 }
 
+Chord Transposed(Chord c, int semitones) {
+    c.root += semitones;
+    for (int &t : c.tones) t += semitones;
+    return c;
+}
+
 std::vector<std::string_view> Words(std::string_view text) {
     std::vector<std::string_view> words;
     size_t i = 0;
@@ -68,8 +74,8 @@ constexpr const char *kFarewell = "C5:8 A4:8  D5:8 B4:8  A4:48 r:24";
 
 enum class Arp { None, Quarter, Eighth, Sixteenth, Sparse };
 enum class Bass { None, Sustain, Pulse, Groove };
-enum class Drums { None, KickOnly, Eighths, Sixteenths, HalfTime, Build };
-enum Extra : unsigned { kNoExtra = 0, kCrash = 1, kRiser = 2, kDrone = 4, kRiserEnd = 8 };
+enum class Drums { None, KickOnly, Eighths, Sixteenths, HalfTime, Build, HatsOnly };
+enum Extra : unsigned { kNoExtra = 0, kCrash = 1, kRiser = 2, kDrone = 4 };
 
 struct Plan {
     double start;
@@ -82,20 +88,21 @@ struct Plan {
     Bass bass;
     Drums drums;
     const char *melody;  // nullptr = no lead
-    int melodyShift;     // semitones
+    int melodyShift;     // semitones, for the melody alone
     unsigned extras;
+    int transpose = 0;   // semitones, for the whole section
 };
 
 // Sections start at the demo's scene changes.
 const Plan kPlan[] = {
     {0, "dawn", "title fade", "Am F C G", 0.9, 0.25, Arp::Quarter, Bass::None, Drums::None, nullptr, 0, kNoExtra},
     {10, "zoom", "I1 zoom fade to I2", "Am F", 0.8, 0.4, Arp::Eighth, Bass::Pulse, Drums::KickOnly, nullptr, 0,
-     kRiserEnd},
+     kNoExtra},
     {15, "theme", "I2 cross-fade to I3", "Am F C G", 0.6, 0.5, Arp::None, Bass::Groove, Drums::Eighths, kThemeA, 0,
      kCrash},
     {25, "theme again", "still I3", "Am F C G", 0.6, 0.5, Arp::Sixteenth, Bass::Groove, Drums::Sixteenths,
-     kThemeA2, 0, kCrash},
-    {35, "spin", "rotating I4", "Dm F C E", 0.5, 0.6, Arp::Sixteenth, Bass::Pulse, Drums::Sixteenths, kSpin, -12,
+     kThemeA2, 0, kCrash, 2},
+    {35, "spin", "rotating I4", "Dm F C E", 0.5, 0.6, Arp::Sixteenth, Bass::Pulse, Drums::HatsOnly, kSpin, -12,
      kCrash},
     {42, "breakdown", "still I5", "F G Em Am", 0.9, 0.3, Arp::Quarter, Bass::Sustain, Drums::None, kThemeB, 0,
      kNoExtra},
@@ -130,8 +137,8 @@ std::string Describe(const Plan &p) {
     static const char *arps[] = {"", "bells in quarters", "bells in eighths", "bells in sixteenths",
                                  "sparse echoing bells"};
     static const char *basses[] = {"", "held bass", "pulsing bass", "syncopated bass"};
-    static const char *drums[] = {"", "kick and off-beat hats", "kick, snare, hats in eighths", "kick, snare, hats in sixteenths",
-                                  "half-time drums", "snare roll building up"};
+    static const char *drums[] = {"", "kick", "kick, snare, hats in eighths", "kick, snare, hats in sixteenths",
+                                  "half-time drums", "snare roll building up", "hats alone in sixteenths"};
     std::vector<std::string> parts;
     if (p.padLevel > 0) parts.push_back("pad");
     if (p.arp != Arp::None) parts.push_back(arps[static_cast<int>(p.arp)]);
@@ -139,9 +146,9 @@ std::string Describe(const Plan &p) {
     if (p.drums != Drums::None) parts.push_back(drums[static_cast<int>(p.drums)]);
     if (p.melody) parts.push_back("lead melody");
     if (p.extras & kDrone) parts.push_back("low drone");
-    if (p.extras & (kRiser | kRiserEnd)) parts.push_back("rising noise sweep");
+    if (p.extras & kRiser) parts.push_back("rising noise sweep");
     if (p.extras & kCrash) parts.push_back("cymbal crash at the start");
-    std::string text = std::string("chords ") + p.chords + ": ";
+    std::string text = std::string("chords ") + p.chords + (p.transpose ? " a whole tone higher" : "") + ": ";
     for (size_t i = 0; i < parts.size(); ++i) text += (i ? ", " : "") + parts[i];
     return text;
 }
@@ -160,13 +167,13 @@ public:
         const int bars = (steps + 15) / 16;
 
         std::vector<size_t> pad;  // pad notes of the chord now sounding
-        const Chord *previous = nullptr;
+        const char *previous = nullptr;
         for (int bar = 0; bar < bars; ++bar) {
-            const Chord &chord = FindChord(chords[bar % chords.size()]);
+            const Chord chord = Transposed(FindChord(chords[bar % chords.size()]), p.transpose);
             const double barStart = start + bar * kBar;
             const double barLength = std::min(kBar, end - barStart);
             if (p.padLevel > 0) {
-                if (&chord == previous) {
+                if (chord.name == previous) {
                     for (size_t n : pad) out_[n].duration += barLength;  // same chord: hold on
                 } else {
                     pad.clear();
@@ -177,7 +184,7 @@ public:
                     }
                 }
             }
-            previous = &chord;
+            previous = chord.name;
             for (int s = 0; s < 16 && bar * 16 + s < steps; ++s) {
                 const double t = barStart + s * kStep;
                 Bassline(p, chord, s, t, end);
@@ -188,7 +195,6 @@ public:
         if (p.melody) Melody(p, start, end);
         if (p.extras & kCrash) Add(Instrument::Crash, start, 0.0, 0, 0.9, 0.5, 0.0);
         if (p.extras & kRiser) Add(Instrument::Riser, start, end - start, 0, 1.0, 0.5, 0.0);
-        if (p.extras & kRiserEnd) Add(Instrument::Riser, end - kBar, kBar, 0, 0.7, 0.5, 0.0);
         if (p.extras & kDrone) {
             Add(Instrument::Drone, start, end - start - 0.5, 33, 1.0, 0.3, -0.2);
             Add(Instrument::Drone, start + 0.5, end - start - 1.0, 40, 0.8, 0.3, 0.2);
@@ -255,7 +261,6 @@ private:
             case Drums::None: return;
             case Drums::KickOnly:
                 if (s % 4 == 0) Add(Instrument::Kick, t, 0, 0, 0.9, 0, 0);
-                if (s % 4 == 2) Add(Instrument::ClosedHat, t, 0, 0, 0.5 * jitter, 0, 0.3);
                 return;
             case Drums::Eighths:
                 if (s % 4 == 0) Add(Instrument::Kick, t, 0, 0, 1.0, 0, 0);
@@ -273,6 +278,9 @@ private:
                 if (s == 0 || s == 10) Add(Instrument::Kick, t, 0, 0, 1.0, 0, 0);
                 if (s == 8) Add(Instrument::Snare, t, 0, 0, 0.9, 0, 0.05);
                 if (s % 2 == 0) Add(Instrument::ClosedHat, t, 0, 0, 0.55 * jitter, 0, 0.3);
+                return;
+            case Drums::HatsOnly:
+                Add(Instrument::ClosedHat, t, 0, 0, (s % 2 == 0 ? 0.75 : 0.5) * jitter, 0, s % 4 < 2 ? 0.4 : -0.1);
                 return;
             case Drums::Build: {
                 if (s % 4 == 0) Add(Instrument::Kick, t, 0, 0, 0.9, 0, 0);
@@ -294,7 +302,8 @@ private:
                 if (t >= end - 1e-9) break;
                 if (n.pitch >= 0) {
                     double held = std::min(length * 0.92, end - t - 0.05);
-                    if (held > 0.02) Add(Instrument::Lead, t, held, n.pitch + p.melodyShift, 0.85, 0.5, 0.0);
+                    if (held > 0.02)
+                        Add(Instrument::Lead, t, held, n.pitch + p.melodyShift + p.transpose, 0.85, 0.5, 0.0);
                 }
                 t += length;
             }

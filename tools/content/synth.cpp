@@ -121,6 +121,21 @@ private:
     double ic1_ = 0.0, ic2_ = 0.0, band_ = 0.0, high_ = 0.0;
 };
 
+// Exponential fall from 1 with time constant `seconds`, one sample per
+// Next(): the same curve as Exp(-t / seconds) at a multiplication a sample.
+class Decay {
+public:
+    explicit Decay(double seconds) : factor_(Exp(-1.0 / (seconds * kRate))) {}
+    double Next() {
+        double v = value_;
+        value_ *= factor_;
+        return v;
+    }
+
+private:
+    double factor_, value_ = 1.0;
+};
+
 // Attack (linear), decay (exponential towards the sustain level), and a
 // linear release to exactly zero once the hold time is over.
 class Envelope {
@@ -247,10 +262,10 @@ void Mix::Add(const NoteEvent &note) {
             // dies away faster than the tone, from bright strike to soft ring.
             Envelope env(0.003, 0.8, 0.0, kBellRelease, hold);
             double carrier = 0, modulator = 0;
+            Decay brightness(0.25);
             const size_t n = std::min(env.length(), room);
             for (size_t i = 0; i < n; ++i) {
-                double t = static_cast<double>(i) / kRate;
-                double index = (0.4 + 2.2 * tone) * Exp(-t / 0.25) + 0.2;
+                double index = (0.4 + 2.2 * tone) * brightness.Next() + 0.2;
                 double s = Sin(kTwoPi * carrier + index * Sin(kTwoPi * modulator));
                 carrier += f / kRate;
                 modulator += 2.0 * f / kRate;
@@ -289,11 +304,14 @@ void Mix::Add(const NoteEvent &note) {
             const PanGains pa = Pan(note.pan - 0.3), pb = Pan(note.pan + 0.3);
             const double up = Pow(2.0, 5.0 / 1200.0), down = Pow(2.0, -5.0 / 1200.0);
             const size_t n = std::min(env.length(), room);
+            double bend = 1.0;
             for (size_t i = 0; i < n; ++i) {
-                double t = static_cast<double>(i) / kRate;
-                // Vibrato fades in after a quarter of a second, as a player's would.
-                double depth = 0.2 * SmoothStep(0.25, 0.55, t);
-                double bend = Pow(2.0, depth * lfo.Next(5.5) / 12.0);
+                double wobble = lfo.Next(5.5);
+                if (i % 32 == 0) {
+                    // Vibrato fades in after a quarter of a second, as a player's would.
+                    double depth = 0.2 * SmoothStep(0.25, 0.55, static_cast<double>(i) / kRate);
+                    bend = Pow(2.0, depth * wobble / 12.0);
+                }
                 double shared = 0.4 * c.Next(f * bend);
                 double sa = 0.6 * a.Next(f * bend * up) + shared;
                 double sb = 0.6 * b.Next(f * bend * down) + shared;
@@ -311,27 +329,29 @@ void Mix::Add(const NoteEvent &note) {
             lf.Tune(220.0 + 300.0 * tone, 1.0);
             rf.Tune(220.0 + 300.0 * tone, 1.0);
             SineOsc tremolo;
+            const double fl = f * Pow(2.0, -4.0 / 1200.0), fr = f * Pow(2.0, 4.0 / 1200.0);
             const size_t n = std::min(env.length(), room);
             for (size_t i = 0; i < n; ++i) {
                 double e = env.Next() * v * 0.16 * (0.8 + 0.2 * tremolo.Next(0.25));
-                double l = lf.Run(lo.Next(f * Pow(2.0, -4.0 / 1200.0))) * e;
-                double r = rf.Run(hi.Next(f * Pow(2.0, 4.0 / 1200.0))) * e;
+                double l = lf.Run(lo.Next(fl)) * e;
+                double r = rf.Run(hi.Next(fr)) * e;
                 Put(first + i, l, r, 0.0, 0.5 * (l + r));
             }
             break;
         }
         case Instrument::Kick: {
             double phase = 0;
+            Decay sweep(0.035), body(0.28), click(0.003);
             const size_t n = std::min(Frames(kKickLength), room);
             for (size_t i = 0; i < n; ++i) {
                 double t = static_cast<double>(i) / kRate;
-                double freq = 48.0 + 120.0 * Exp(-t / 0.035);
+                double freq = 48.0 + 120.0 * sweep.Next();
                 phase += freq / kRate;
-                double body = Sin(kTwoPi * phase) * Exp(-t / 0.28) * std::min(1.0, t / 0.002);
-                double click = noise.Next() * Exp(-t / 0.003) * 0.12;
+                double tone = Sin(kTwoPi * phase) * body.Next() * std::min(1.0, t / 0.002);
+                double tick = noise.Next() * click.Next() * 0.12;
                 // Fade the tail to exactly zero over the last 20 ms.
                 double tail = std::min(1.0, (kKickLength - t) / 0.02);
-                double s = (body + click) * tail * v * 0.55;
+                double s = (tone + tick) * tail * v * 0.55;
                 Put(first + i, s * pan.left, s * pan.right, 0.0, 0.03 * s);
             }
             break;
@@ -340,13 +360,14 @@ void Mix::Add(const NoteEvent &note) {
             Filter band;
             band.Tune(2500.0, 0.8);
             double phase = 0;
+            Decay drop(0.02), ring(0.06), buzz(0.13);
             const size_t n = std::min(Frames(kSnareLength), room);
             for (size_t i = 0; i < n; ++i) {
                 double t = static_cast<double>(i) / kRate;
-                phase += (175.0 + 40.0 * Exp(-t / 0.02)) / kRate;
-                double body = Sin(kTwoPi * phase) * Exp(-t / 0.06) * 0.5;
+                phase += (175.0 + 40.0 * drop.Next()) / kRate;
+                double body = Sin(kTwoPi * phase) * ring.Next() * 0.5;
                 band.Run(noise.Next());
-                double rattle = (band.band() + 0.3 * band.high()) * Exp(-t / 0.13);
+                double rattle = (band.band() + 0.3 * band.high()) * buzz.Next();
                 double tail = std::min(1.0, (kSnareLength - t) / 0.02);
                 double s = (body + rattle) * tail * std::min(1.0, t / 0.001) * v * 0.32;
                 Put(first + i, s * pan.left, s * pan.right, 0.0, 0.2 * s);
@@ -360,12 +381,13 @@ void Mix::Add(const NoteEvent &note) {
             double decay = open ? 0.2 : 0.025;
             Filter high;
             high.Tune(7500.0, 0.7);
+            Decay fall(decay);
             const size_t n = std::min(Frames(length), room);
             for (size_t i = 0; i < n; ++i) {
                 double t = static_cast<double>(i) / kRate;
                 high.Run(noise.Next());
                 double tail = std::min(1.0, (length - t) / 0.01);
-                double s = high.high() * Exp(-t / decay) * tail * v * (open ? 0.07 : 0.12);
+                double s = high.high() * fall.Next() * tail * v * (open ? 0.07 : 0.12);
                 Put(first + i, s * pan.left, s * pan.right, 0.0, 0.05 * s);
             }
             break;
@@ -375,10 +397,11 @@ void Mix::Add(const NoteEvent &note) {
             Filter hl, hr;
             hl.Tune(5000.0, 0.6);
             hr.Tune(5000.0, 0.6);
+            Decay fall(1.1);
             const size_t n = std::min(Frames(kCrashLength), room);
             for (size_t i = 0; i < n; ++i) {
                 double t = static_cast<double>(i) / kRate;
-                double e = Exp(-t / 1.1) * std::min(1.0, t / 0.002) * std::min(1.0, (kCrashLength - t) / 0.1) * v * 0.08;
+                double e = fall.Next() * std::min(1.0, t / 0.002) * std::min(1.0, (kCrashLength - t) / 0.1) * v * 0.08;
                 hl.Run(noise.Next());
                 hr.Run(other.Next());
                 double l = hl.high() * e, r = hr.high() * e;

@@ -21,6 +21,9 @@ void Check(int result, const std::string &what, const std::string &path) {
 }  // namespace
 
 void WriteZipPack(const std::string &path, const std::vector<PackMember> &members) {
+    // minizip's reader does not find the end record of an archive that
+    // holds nothing but that record, so such a pack could not be opened.
+    if (members.empty()) throw std::invalid_argument("a pack needs at least one member");
     // A fresh archive: zipOpen with APPEND_STATUS_CREATE truncates.
     zipFile zip = zipOpen(path.c_str(), APPEND_STATUS_CREATE);
     if (!zip) throw std::runtime_error("cannot create \"" + path + "\"");

@@ -13,7 +13,9 @@ struct PackMember {
 };
 
 // Writes `members` to a new archive at `path` (replacing any file there).
-// Throws std::runtime_error with the failing step when writing fails.
+// Throws std::invalid_argument for an empty member list (an archive with no
+// entries cannot be opened by minizip's reader), std::runtime_error with
+// the failing step when writing fails; a failed write leaves no file.
 void WriteZipPack(const std::string &path, const std::vector<PackMember> &members);
 
 }  // namespace content
