@@ -68,6 +68,8 @@ int main(int argc, char **argv) {
         content::WriteZipPack(partial, members);
         std::filesystem::rename(partial, output);
     } catch (const std::exception &e) {
+        std::error_code ignored;
+        std::filesystem::remove(output + ".partial", ignored);
         std::fprintf(stderr, "vandrel-make-pictures: %s\n", e.what());
         return 1;
     }

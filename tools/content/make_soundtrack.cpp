@@ -99,6 +99,8 @@ int main(int argc, char **argv) {
         WriteFile(partial, mp3);
         std::filesystem::rename(partial, output);
     } catch (const std::exception &e) {
+        std::error_code ignored;
+        std::filesystem::remove(output + ".partial", ignored);
         std::fprintf(stderr, "vandrel-make-soundtrack: %s\n", e.what());
         return 1;
     }

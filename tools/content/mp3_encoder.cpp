@@ -35,7 +35,8 @@ std::string EncodeMp3(const std::vector<int16_t> &interleaved, int sampleRate, i
             left[i] = interleaved[2 * (done + i)];
             right[i] = interleaved[2 * (done + i) + 1];
         }
-        int bytes = lame_encode_buffer(gf, left.data(), right.data(), n, buffer.data(), static_cast<int>(buffer.size()));
+        int bytes =
+            lame_encode_buffer(gf, left.data(), right.data(), n, buffer.data(), static_cast<int>(buffer.size()));
         if (bytes < 0) throw std::runtime_error("MP3 encoding failed (" + std::to_string(bytes) + ")");
         out.append(reinterpret_cast<const char *>(buffer.data()), static_cast<size_t>(bytes));
         done += static_cast<size_t>(n);

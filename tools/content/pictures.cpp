@@ -304,7 +304,8 @@ Color StainedGlass(double u, double v) {
         std::vector<Vec> list;
         for (int j = 0; j < kCells; ++j)
             for (int i = 0; i < kCells; ++i)
-                list.push_back({(i + 0.15 + 0.7 * Hash01(i, j, 91)) / kCells, (j + 0.15 + 0.7 * Hash01(i, j, 92)) / kCells});
+                list.push_back({(i + 0.15 + 0.7 * Hash01(i, j, 91)) / kCells,
+                                (j + 0.15 + 0.7 * Hash01(i, j, 92)) / kCells});
         return list;
     }();
     double f1 = 1e9, f2 = 1e9;
@@ -569,15 +570,21 @@ struct Entry {
 };
 
 const Entry kEntries[] = {
-    {"start", 32, "the title \"Vandrel\" in steel letters under a night sky with stars, moon and hills", TitleNight, 3, nullptr},
-    {"start1", 24, "the same title and hills at sunrise: golden glowing letters, warm sky, sun behind the hills", TitleDawn, 3, nullptr},
+    {"start", 32,
+     "the title \"Vandrel\" in steel letters under a night sky with stars, moon and hills",
+     TitleNight, 3, nullptr},
+    {"start1", 24,
+     "the same title and hills at sunrise: golden glowing letters, warm sky, sun behind the hills",
+     TitleDawn, 3, nullptr},
     {"I1", 24, "a chequered tunnel with glowing seams receding to a bright light at the centre", Tunnel, 4, nullptr},
     {"I2", 32, "a rainbow plasma of overlapping sine waves", Plasma, 2, nullptr},
     {"I3", 24, "the Mandelbrot set's seahorse valley in blue, white and orange", Mandelbrot, 2, nullptr},
     {"I4", 32, "a rosette of eight petals with spiral bands on a dark violet ground", Rosette, 3, nullptr},
     {"I5", 24, "soft discs of light over a teal-violet-orange gradient", Bokeh, 3, nullptr},
     {"I6", 32, "a blue and cream 4x4 chequer tile with a bevelled frame and a gold diamond", CheckerTile, 3, nullptr},
-    {"I7", 32, "a ringed planet with cloud bands and a storm, against the stars (alpha covers planet and rings)", Planet, 3, nullptr},
+    {"I7", 32,
+     "a ringed planet with cloud bands and a storm, against the stars (alpha covers planet and rings)",
+     Planet, 3, nullptr},
     {"I8", 24, "interference rings of two wave sources in blue and white", Interference, 3, nullptr},
     {"I9", 32, "stained glass: coloured Voronoi cells with lead lines", StainedGlass, 3, nullptr},
     {"I10", 24, "a Julia set spiral in purple, orange and gold", Julia, 2, nullptr},

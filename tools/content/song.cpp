@@ -126,8 +126,8 @@ const Plan kPlan[] = {
      kThemeA2, 0, kCrash},
     {110, "outro", "still I17", "Am F C G", 0.8, 0.4, Arp::Quarter, Bass::Sustain, Drums::HalfTime, kThemeA, 0,
      kNoExtra},
-    {115, "farewell", "still I16, then the end", "F G Am Am Am Am Am", 0.9, 0.3, Arp::Quarter, Bass::Sustain, Drums::None,
-     kFarewell, 0, kCrash},
+    {115, "farewell", "still I16, then the end", "F G Am Am Am Am Am", 0.9, 0.3, Arp::Quarter, Bass::Sustain,
+     Drums::None, kFarewell, 0, kCrash},
 };
 constexpr size_t kPlanSize = sizeof kPlan / sizeof kPlan[0];
 

@@ -401,7 +401,8 @@ void Mix::Add(const NoteEvent &note) {
             const size_t n = std::min(Frames(kCrashLength), room);
             for (size_t i = 0; i < n; ++i) {
                 double t = static_cast<double>(i) / kRate;
-                double e = fall.Next() * std::min(1.0, t / 0.002) * std::min(1.0, (kCrashLength - t) / 0.1) * v * 0.08;
+                double edges = std::min(1.0, t / 0.002) * std::min(1.0, (kCrashLength - t) / 0.1);
+                double e = fall.Next() * edges * v * 0.08;
                 hl.Run(noise.Next());
                 hr.Run(other.Next());
                 double l = hl.high() * e, r = hr.high() * e;
@@ -516,7 +517,8 @@ std::vector<float> Mix::Finish(double peak) {
     // round off the few transients that pass it, then bring the peak to
     // the requested level.
     double raw = 0;
-    for (size_t n = 0; n < frames(); ++n) raw = std::max({raw, std::fabs(double(left_[n])), std::fabs(double(right_[n]))});
+    for (size_t n = 0; n < frames(); ++n)
+        raw = std::max({raw, std::fabs(double(left_[n])), std::fabs(double(right_[n]))});
     std::vector<float> out(frames() * 2, 0.0f);
     if (raw == 0) return out;
     const double gain = 1.2 / raw;

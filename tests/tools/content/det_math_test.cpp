@@ -27,7 +27,8 @@ TEST(DetMath, SineAndCosineMatchTheLibraryOverThousandsOfRadians) {
 }
 
 TEST(DetMath, TangentAndArcTangentInEveryQuadrant) {
-    for (double x = -1.5; x <= 1.5; x += 0.01) EXPECT_NEAR(dm::Tan(x), std::tan(x), 1e-10 * (1 + std::fabs(std::tan(x))));
+    for (double x = -1.5; x <= 1.5; x += 0.01)
+        EXPECT_NEAR(dm::Tan(x), std::tan(x), 1e-10 * (1 + std::fabs(std::tan(x))));
     for (double x = -50.0; x <= 50.0; x += 0.037) ASSERT_NEAR(dm::Atan(x), std::atan(x), 1e-12) << "x = " << x;
     const double points[][2] = {{1, 1}, {1, -1}, {-1, 1}, {-1, -1}, {0, 1}, {0, -1}, {1, 0}, {-1, 0},
                                 {3, -0.2}, {-0.2, -3}, {1e-9, -5}, {-7, 1e-9}};

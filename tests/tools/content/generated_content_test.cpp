@@ -136,7 +136,9 @@ TEST_F(DataPack, EveryPictureIsAnUncompressedTrueColourTgaTheDemoAccepts) {
 
 class Soundtrack : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { audio_ = new contenttest::DecodedAudio(contenttest::DecodeMp3File(kContentDir + "/DemoFinal.mp3")); }
+    static void SetUpTestSuite() {
+        audio_ = new contenttest::DecodedAudio(contenttest::DecodeMp3File(kContentDir + "/DemoFinal.mp3"));
+    }
     static void TearDownTestSuite() {
         delete audio_;
         audio_ = nullptr;
