@@ -1,0 +1,199 @@
+// The sound layer: the four calls with no sound system, the silent one, and
+// the SDL2_mixer one playing real MP3s to SDL's disk recorder.
+#include "platform/sdl2/sdl2_sound.h"
+#include "platform/sound.h"
+#include "tests/platform/tone.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// ---- without a real output ---------------------------------------------
+
+TEST(SoundCalls, WithNoSoundSystemNothingOpens) {
+    platform::InstallSoundSystem(nullptr);
+    EXPECT_EQ(FSOUND_Init(44100, 1, 2), 0);
+    EXPECT_EQ(FSOUND_Stream_OpenFile("DemoFinal.mp3", 2, 0), nullptr);
+    EXPECT_EQ(FSOUND_Stream_Play(0, nullptr), -1);
+    EXPECT_EQ(FSOUND_Stream_GetTime(nullptr), -1);
+}
+
+TEST(SoundCalls, TheSilentSystemAcceptsEverythingAndStaysAtZero) {
+    platform::SilentSound silent;
+    platform::InstallSoundSystem(&silent);
+    EXPECT_EQ(FSOUND_Init(44100, 1, 2), 1);
+    SoundStream *stream = FSOUND_Stream_OpenFile("no such file.mp3", 2, 0);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(FSOUND_Stream_Play(3, stream), 3);
+    EXPECT_EQ(FSOUND_Stream_GetTime(stream), 0);
+    // A null stream (a capture that never opened one) is refused, not a crash.
+    EXPECT_EQ(FSOUND_Stream_Play(0, nullptr), -1);
+    EXPECT_EQ(FSOUND_Stream_GetTime(nullptr), -1);
+    platform::InstallSoundSystem(nullptr);
+}
+
+// ---- SDL2_mixer ----------------------------------------------------------
+
+class MixerSoundTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string why;
+        if (!tonetest::MakeToneMp3(dir_ / "tone.mp3", 1000, 0.3, &why) ||
+            !tonetest::MakeToneMp3(dir_ / "long.mp3", 1000, 5.0, &why))
+            GTEST_SKIP() << why;
+    }
+
+    // Records everything played into a file, as fast as it can be mixed
+    // (or paced as a sound card would be).
+    void RecordToDisk(bool realTime) {
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", (dir_ / "out.raw").c_str(), 1);
+        if (realTime) unsetenv("SDL_DISKAUDIODELAY");
+        else setenv("SDL_DISKAUDIODELAY", "0", 1);
+    }
+    // Waits until the recording holds `seconds` of 44.1 kHz 16-bit stereo.
+    bool WaitForRecording(double seconds) {
+        const auto wanted = static_cast<std::uintmax_t>(seconds * 44100 * 4);
+        for (int i = 0; i < 1000; ++i) {
+            std::error_code ec;
+            if (std::filesystem::file_size(dir_ / "out.raw", ec) >= wanted && !ec) return true;
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    }
+    std::string Recording() const { return testsupport::ReadFile(dir_ / "out.raw"); }
+    std::string Path(const char *name) const { return (dir_ / name).string(); }
+
+    testsupport::TempDir dir_;
+};
+
+TEST_F(MixerSoundTest, OpensA44100HzOutputAndSaysWhichFormat) {
+    RecordToDisk(false);
+    platform::sdl2::Sdl2MixerSound sound;
+    ::testing::internal::CaptureStderr();
+    const bool ok = sound.Init(44100, 1, 2);
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(ok);
+    EXPECT_FALSE(sound.silent());
+    EXPECT_NE(log.find("driver=disk rate=44100 format=s16le channels=2"), std::string::npos)
+        << log;
+}
+
+TEST_F(MixerSoundTest, WithoutASoundDeviceItPlaysToTheSilentOutput) {
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    platform::sdl2::Sdl2MixerSound sound;
+    ::testing::internal::CaptureStderr();
+    const bool ok = sound.Init(44100, 1, 2);
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(ok);
+    EXPECT_TRUE(sound.silent());
+    EXPECT_NE(log.find("driver=dummy rate=44100"), std::string::npos) << log;
+    // Streams still open and run.
+    SoundStream *stream = sound.OpenStream(Path("long.mp3").c_str(), 2, 0);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(sound.Play(0, stream), 0);
+}
+
+TEST_F(MixerSoundTest, OpensOnlyWholeReadableSoundFiles) {
+    RecordToDisk(false);
+    platform::sdl2::Sdl2MixerSound sound;
+    EXPECT_EQ(sound.OpenStream(Path("tone.mp3").c_str(), 2, 0), nullptr) << "before init";
+    ASSERT_TRUE(sound.Init(44100, 1, 2));
+    EXPECT_EQ(sound.OpenStream(Path("missing.mp3").c_str(), 2, 0), nullptr);
+    EXPECT_EQ(sound.OpenStream(nullptr, 2, 0), nullptr);
+    EXPECT_EQ(sound.OpenStream(Path("tone.mp3").c_str(), 2, 4096), nullptr);
+    dir_.Write("empty.mp3", "");
+    EXPECT_EQ(sound.OpenStream(Path("empty.mp3").c_str(), 2, 0), nullptr);
+    EXPECT_NE(sound.OpenStream(Path("tone.mp3").c_str(), 2, 0), nullptr);
+}
+
+TEST_F(MixerSoundTest, PlaysTheToneItWasGiven) {
+    RecordToDisk(false);
+    {
+        platform::sdl2::Sdl2MixerSound sound;
+        ASSERT_TRUE(sound.Init(44100, 1, 2));
+        SoundStream *stream = sound.OpenStream(Path("long.mp3").c_str(), 2, 0);
+        ASSERT_NE(stream, nullptr);
+        EXPECT_EQ(sound.PositionMs(stream), 0);
+        EXPECT_EQ(sound.Play(0, stream), 0);
+        ASSERT_TRUE(WaitForRecording(1.0));
+    }
+    const std::vector<int16_t> left = tonetest::LeftChannel(Recording());
+    ASSERT_GE(left.size(), 44100u);
+    // Skip the encoder's lead-in; a second of the tone follows.
+    const std::vector<int16_t> tone(left.begin() + 4410, left.begin() + 44100);
+    EXPECT_GT(tonetest::Rms(tone), 5000.0);
+    EXPECT_NEAR(tonetest::ZeroCrossingFrequency(tone, 44100), 1000.0, 10.0);
+}
+
+TEST_F(MixerSoundTest, ARepeatedPlayRequestLeavesThePlayingStreamAlone) {
+    RecordToDisk(true);
+    platform::sdl2::Sdl2MixerSound sound;
+    ASSERT_TRUE(sound.Init(44100, 1, 2));
+    SoundStream *stream = sound.OpenStream(Path("long.mp3").c_str(), 2, 0);
+    ASSERT_NE(stream, nullptr);
+    ASSERT_EQ(sound.Play(0, stream), 0);
+    int before = 0;
+    for (int i = 0; i < 300 && before < 300; ++i) {
+        std::this_thread::sleep_for(10ms);
+        before = sound.PositionMs(stream);
+    }
+    ASSERT_GE(before, 300) << "the stream did not advance";
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(sound.Play(0, stream), 0);
+    // A restart would have put the position back near 0.
+    EXPECT_GE(sound.PositionMs(stream), before);
+}
+
+TEST_F(MixerSoundTest, LoopModeStartsOverAtTheEnd) {
+    RecordToDisk(false);
+    {
+        platform::sdl2::Sdl2MixerSound sound;
+        ASSERT_TRUE(sound.Init(44100, 1, 2));
+        SoundStream *stream = sound.OpenStream(Path("tone.mp3").c_str(), kSoundStreamLoop, 0);
+        ASSERT_NE(stream, nullptr);
+        ASSERT_EQ(sound.Play(0, stream), 0);
+        ASSERT_TRUE(WaitForRecording(2.0));
+    }
+    // Long after the 0.3-second file ended, the tone still sounds.
+    const std::vector<int16_t> left = tonetest::LeftChannel(Recording());
+    const std::vector<int16_t> late(left.begin() + 44100, left.begin() + 88200);
+    EXPECT_GT(tonetest::Rms(late), 3000.0);
+}
+
+TEST_F(MixerSoundTest, WithoutLoopModeTheStreamPlaysOnce) {
+    RecordToDisk(false);
+    {
+        platform::sdl2::Sdl2MixerSound sound;
+        ASSERT_TRUE(sound.Init(44100, 1, 2));
+        SoundStream *stream = sound.OpenStream(Path("tone.mp3").c_str(), 0, 0);
+        ASSERT_NE(stream, nullptr);
+        ASSERT_EQ(sound.Play(0, stream), 0);
+        ASSERT_TRUE(WaitForRecording(2.0));
+    }
+    const std::vector<int16_t> left = tonetest::LeftChannel(Recording());
+    const std::vector<int16_t> early(left.begin() + 2205, left.begin() + 11025);
+    const std::vector<int16_t> late(left.begin() + 44100, left.begin() + 88200);
+    EXPECT_GT(tonetest::Rms(early), 3000.0);
+    EXPECT_LT(tonetest::Rms(late), 50.0);
+}
+
+TEST_F(MixerSoundTest, PlayAndPositionRefuseUnknownStreams) {
+    RecordToDisk(false);
+    platform::sdl2::Sdl2MixerSound sound;
+    ASSERT_TRUE(sound.Init(44100, 1, 2));
+    platform::SilentSound other;
+    SoundStream *foreign = other.OpenStream("x.mp3", 2, 0);
+    EXPECT_EQ(sound.Play(0, nullptr), -1);
+    EXPECT_EQ(sound.Play(0, foreign), -1);
+    EXPECT_EQ(sound.PositionMs(nullptr), -1);
+    EXPECT_EQ(sound.PositionMs(foreign), -1);
+}
+
+}  // namespace
