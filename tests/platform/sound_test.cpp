@@ -50,32 +50,35 @@ protected:
             GTEST_SKIP() << why;
     }
 
-    // Records everything played into a file, as fast as it can be mixed
-    // (or paced as a sound card would be).
-    void RecordToDisk(bool realTime) {
+    // Records everything played into a file, paced as a sound card would.
+    void RecordToDisk() {
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", (dir_ / "out.raw").c_str(), 1);
-        if (realTime) unsetenv("SDL_DISKAUDIODELAY");
-        else setenv("SDL_DISKAUDIODELAY", "0", 1);
     }
-    // Waits until the recording holds `seconds` of 44.1 kHz 16-bit stereo.
-    bool WaitForRecording(double seconds) {
-        const auto wanted = static_cast<std::uintmax_t>(seconds * 44100 * 4);
-        for (int i = 0; i < 1000; ++i) {
-            std::error_code ec;
-            if (std::filesystem::file_size(dir_ / "out.raw", ec) >= wanted && !ec) return true;
+    // The left channel of the recording from the first sound on, once it
+    // holds `seconds` of it (empty if it never does).
+    std::vector<int16_t> RecordedFromOnset(double seconds) {
+        const auto wanted = static_cast<size_t>(seconds * 44100);
+        for (int i = 0; i < 500; ++i) {
+            std::vector<int16_t> left = tonetest::LeftChannel(testsupport::ReadFile(dir_ / "out.raw"));
+            const size_t onset = tonetest::Onset(left);
+            if (onset < left.size() && left.size() - onset >= wanted)
+                return std::vector<int16_t>(left.begin() + static_cast<long>(onset), left.end());
             std::this_thread::sleep_for(10ms);
         }
-        return false;
+        return {};
     }
-    std::string Recording() const { return testsupport::ReadFile(dir_ / "out.raw"); }
+    static std::vector<int16_t> Slice(const std::vector<int16_t> &samples, double from, double to) {
+        return std::vector<int16_t>(samples.begin() + static_cast<long>(from * 44100),
+                                    samples.begin() + static_cast<long>(to * 44100));
+    }
     std::string Path(const char *name) const { return (dir_ / name).string(); }
 
     testsupport::TempDir dir_;
 };
 
 TEST_F(MixerSoundTest, OpensA44100HzOutputAndSaysWhichFormat) {
-    RecordToDisk(false);
+    RecordToDisk();
     platform::sdl2::Sdl2MixerSound sound;
     ::testing::internal::CaptureStderr();
     const bool ok = sound.Init(44100, 1, 2);
@@ -102,7 +105,7 @@ TEST_F(MixerSoundTest, WithoutASoundDeviceItPlaysToTheSilentOutput) {
 }
 
 TEST_F(MixerSoundTest, OpensOnlyWholeReadableSoundFiles) {
-    RecordToDisk(false);
+    RecordToDisk();
     platform::sdl2::Sdl2MixerSound sound;
     EXPECT_EQ(sound.OpenStream(Path("tone.mp3").c_str(), 2, 0), nullptr) << "before init";
     ASSERT_TRUE(sound.Init(44100, 1, 2));
@@ -115,26 +118,22 @@ TEST_F(MixerSoundTest, OpensOnlyWholeReadableSoundFiles) {
 }
 
 TEST_F(MixerSoundTest, PlaysTheToneItWasGiven) {
-    RecordToDisk(false);
-    {
-        platform::sdl2::Sdl2MixerSound sound;
-        ASSERT_TRUE(sound.Init(44100, 1, 2));
-        SoundStream *stream = sound.OpenStream(Path("long.mp3").c_str(), 2, 0);
-        ASSERT_NE(stream, nullptr);
-        EXPECT_EQ(sound.PositionMs(stream), 0);
-        EXPECT_EQ(sound.Play(0, stream), 0);
-        ASSERT_TRUE(WaitForRecording(1.0));
-    }
-    const std::vector<int16_t> left = tonetest::LeftChannel(Recording());
-    ASSERT_GE(left.size(), 44100u);
-    // Skip the encoder's lead-in; a second of the tone follows.
-    const std::vector<int16_t> tone(left.begin() + 4410, left.begin() + 44100);
+    RecordToDisk();
+    platform::sdl2::Sdl2MixerSound sound;
+    ASSERT_TRUE(sound.Init(44100, 1, 2));
+    SoundStream *stream = sound.OpenStream(Path("long.mp3").c_str(), 2, 0);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(sound.PositionMs(stream), 0);
+    EXPECT_EQ(sound.Play(0, stream), 0);
+    const std::vector<int16_t> played = RecordedFromOnset(0.6);
+    ASSERT_FALSE(played.empty()) << "nothing was played";
+    const std::vector<int16_t> tone = Slice(played, 0.05, 0.55);
     EXPECT_GT(tonetest::Rms(tone), 5000.0);
     EXPECT_NEAR(tonetest::ZeroCrossingFrequency(tone, 44100), 1000.0, 10.0);
 }
 
 TEST_F(MixerSoundTest, ARepeatedPlayRequestLeavesThePlayingStreamAlone) {
-    RecordToDisk(true);
+    RecordToDisk();
     platform::sdl2::Sdl2MixerSound sound;
     ASSERT_TRUE(sound.Init(44100, 1, 2));
     SoundStream *stream = sound.OpenStream(Path("long.mp3").c_str(), 2, 0);
@@ -152,40 +151,33 @@ TEST_F(MixerSoundTest, ARepeatedPlayRequestLeavesThePlayingStreamAlone) {
 }
 
 TEST_F(MixerSoundTest, LoopModeStartsOverAtTheEnd) {
-    RecordToDisk(false);
-    {
-        platform::sdl2::Sdl2MixerSound sound;
-        ASSERT_TRUE(sound.Init(44100, 1, 2));
-        SoundStream *stream = sound.OpenStream(Path("tone.mp3").c_str(), kSoundStreamLoop, 0);
-        ASSERT_NE(stream, nullptr);
-        ASSERT_EQ(sound.Play(0, stream), 0);
-        ASSERT_TRUE(WaitForRecording(2.0));
-    }
+    RecordToDisk();
+    platform::sdl2::Sdl2MixerSound sound;
+    ASSERT_TRUE(sound.Init(44100, 1, 2));
+    SoundStream *stream = sound.OpenStream(Path("tone.mp3").c_str(), kSoundStreamLoop, 0);
+    ASSERT_NE(stream, nullptr);
+    ASSERT_EQ(sound.Play(0, stream), 0);
+    const std::vector<int16_t> played = RecordedFromOnset(1.2);
+    ASSERT_FALSE(played.empty()) << "nothing was played";
     // Long after the 0.3-second file ended, the tone still sounds.
-    const std::vector<int16_t> left = tonetest::LeftChannel(Recording());
-    const std::vector<int16_t> late(left.begin() + 44100, left.begin() + 88200);
-    EXPECT_GT(tonetest::Rms(late), 3000.0);
+    EXPECT_GT(tonetest::Rms(Slice(played, 0.7, 1.2)), 3000.0);
 }
 
 TEST_F(MixerSoundTest, WithoutLoopModeTheStreamPlaysOnce) {
-    RecordToDisk(false);
-    {
-        platform::sdl2::Sdl2MixerSound sound;
-        ASSERT_TRUE(sound.Init(44100, 1, 2));
-        SoundStream *stream = sound.OpenStream(Path("tone.mp3").c_str(), 0, 0);
-        ASSERT_NE(stream, nullptr);
-        ASSERT_EQ(sound.Play(0, stream), 0);
-        ASSERT_TRUE(WaitForRecording(2.0));
-    }
-    const std::vector<int16_t> left = tonetest::LeftChannel(Recording());
-    const std::vector<int16_t> early(left.begin() + 2205, left.begin() + 11025);
-    const std::vector<int16_t> late(left.begin() + 44100, left.begin() + 88200);
-    EXPECT_GT(tonetest::Rms(early), 3000.0);
-    EXPECT_LT(tonetest::Rms(late), 50.0);
+    RecordToDisk();
+    platform::sdl2::Sdl2MixerSound sound;
+    ASSERT_TRUE(sound.Init(44100, 1, 2));
+    SoundStream *stream = sound.OpenStream(Path("tone.mp3").c_str(), 0, 0);
+    ASSERT_NE(stream, nullptr);
+    ASSERT_EQ(sound.Play(0, stream), 0);
+    const std::vector<int16_t> played = RecordedFromOnset(1.2);
+    ASSERT_FALSE(played.empty()) << "nothing was played";
+    EXPECT_GT(tonetest::Rms(Slice(played, 0.05, 0.2)), 3000.0);
+    EXPECT_LT(tonetest::Rms(Slice(played, 0.7, 1.2)), 50.0);
 }
 
 TEST_F(MixerSoundTest, PlayAndPositionRefuseUnknownStreams) {
-    RecordToDisk(false);
+    RecordToDisk();
     platform::sdl2::Sdl2MixerSound sound;
     ASSERT_TRUE(sound.Init(44100, 1, 2));
     platform::SilentSound other;

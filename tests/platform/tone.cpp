@@ -37,6 +37,12 @@ std::vector<int16_t> LeftChannel(const std::string &raw) {
     return left;
 }
 
+size_t Onset(const std::vector<int16_t> &samples) {
+    for (size_t i = 0; i < samples.size(); ++i)
+        if (std::abs(static_cast<int>(samples[i])) > 1000) return i;
+    return samples.size();
+}
+
 double Rms(const std::vector<int16_t> &samples) {
     if (samples.empty()) return 0.0;
     double sum = 0.0;

@@ -17,6 +17,9 @@ bool MakeToneMp3(const std::filesystem::path &path, int frequency, double second
 // The left channel of interleaved signed 16-bit little-endian stereo bytes.
 std::vector<int16_t> LeftChannel(const std::string &raw);
 
+// Index of the first sample louder than a quiet hiss; the size when none is.
+size_t Onset(const std::vector<int16_t> &samples);
+
 // Root mean square on a 0..32767 scale.
 double Rms(const std::vector<int16_t> &samples);
 
