@@ -190,6 +190,12 @@ WindowHandle Sdl2WindowSystem::CreateAppWindow(const WindowCreation &creation) {
         return nullptr;
     }
 
+    std::fprintf(stderr, "vandrel: window \"%s\" %dx%d %s\n", SDL_GetWindowTitle(sdl),
+                 creation.width, creation.height,
+                 (flags & SDL_WINDOW_FULLSCREEN) != 0 ? "full-screen"
+                 : (flags & SDL_WINDOW_BORDERLESS) != 0 ? "borderless"
+                                                         : "framed");
+
     auto window = std::make_unique<Window>();
     window->sdl = sdl;
     window->procedure = registered->second.procedure;
