@@ -189,8 +189,9 @@ void ResizeView(int width, int height) {
 
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(45.0, static_cast<GLdouble>(static_cast<GLfloat>(width) / static_cast<GLfloat>(height)),
-                   static_cast<GLdouble>(0.1f), 100.0);
+    gluPerspective(
+        45.0, static_cast<GLdouble>(static_cast<GLfloat>(width) / static_cast<GLfloat>(height)),
+        static_cast<GLdouble>(0.1f), 100.0);
 
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();

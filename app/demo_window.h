@@ -36,5 +36,5 @@ void CloseDemoWindow();
 // this size (a height of 0 counts as 1).
 void ResizeView(int width, int height);
 
-intptr_t DemoWindowProc(platform::WindowHandle window, platform::MessageKind kind,
-                        uintptr_t wParam, intptr_t lParam);
+intptr_t DemoWindowProc(platform::WindowHandle window, platform::MessageKind kind, uintptr_t wParam,
+                        intptr_t lParam);

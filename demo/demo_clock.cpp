@@ -19,8 +19,8 @@ void StartDemoClock() {
         return;
     }
     startSeconds = startCount / counterFrequency;
-    startTime = static_cast<float>(static_cast<double>(startCount) /
-                                   static_cast<double>(counterFrequency));
+    startTime =
+        static_cast<float>(static_cast<double>(startCount) / static_cast<double>(counterFrequency));
 }
 
 void ReadDemoClock() {
@@ -38,7 +38,7 @@ void ReadDemoClock() {
     const int64_t secondsNow = count / counterFrequency;
     elapsedSeconds = static_cast<int32_t>(static_cast<uint32_t>(
         static_cast<uint64_t>(secondsNow) - static_cast<uint64_t>(startSeconds)));
-    frameTime = static_cast<float>(static_cast<double>(count) /
-                                       static_cast<double>(counterFrequency) -
-                                   static_cast<double>(startTime));
+    frameTime =
+        static_cast<float>(static_cast<double>(count) / static_cast<double>(counterFrequency) -
+                           static_cast<double>(startTime));
 }

@@ -10,8 +10,7 @@ public:
     using Clock = std::chrono::steady_clock;
     int64_t Frequency() override { return std::nano::den; }
     int64_t Now() override {
-        return std::chrono::duration_cast<std::chrono::nanoseconds>(
-                   Clock::now().time_since_epoch())
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
             .count();
     }
 };

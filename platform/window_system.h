@@ -64,7 +64,9 @@ constexpr intptr_t MakeLParam(uint16_t low, uint16_t high) {
     return static_cast<intptr_t>(static_cast<uint32_t>(low) | (static_cast<uint32_t>(high) << 16));
 }
 constexpr uint16_t LowWord(uintptr_t value) { return static_cast<uint16_t>(value & 0xFFFF); }
-constexpr uint16_t HighWord(uintptr_t value) { return static_cast<uint16_t>((value >> 16) & 0xFFFF); }
+constexpr uint16_t HighWord(uintptr_t value) {
+    return static_cast<uint16_t>((value >> 16) & 0xFFFF);
+}
 
 using WindowProc = intptr_t (*)(WindowHandle window, MessageKind kind, uintptr_t wParam,
                                 intptr_t lParam);

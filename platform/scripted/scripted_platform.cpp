@@ -19,16 +19,26 @@ Handle MakeHandle(uintptr_t value) {
 
 std::string KindName(MessageKind kind) {
     switch (kind) {
-        case MessageKind::Size: return "Size";
-        case MessageKind::Activate: return "Activate";
-        case MessageKind::Close: return "Close";
-        case MessageKind::Quit: return "Quit";
-        case MessageKind::KeyDown: return "KeyDown";
-        case MessageKind::KeyUp: return "KeyUp";
-        case MessageKind::Char: return "Char";
-        case MessageKind::SysKeyDown: return "SysKeyDown";
-        case MessageKind::SysKeyUp: return "SysKeyUp";
-        case MessageKind::SysCommand: return "SysCommand";
+        case MessageKind::Size:
+            return "Size";
+        case MessageKind::Activate:
+            return "Activate";
+        case MessageKind::Close:
+            return "Close";
+        case MessageKind::Quit:
+            return "Quit";
+        case MessageKind::KeyDown:
+            return "KeyDown";
+        case MessageKind::KeyUp:
+            return "KeyUp";
+        case MessageKind::Char:
+            return "Char";
+        case MessageKind::SysKeyDown:
+            return "SysKeyDown";
+        case MessageKind::SysKeyUp:
+            return "SysKeyUp";
+        case MessageKind::SysCommand:
+            return "SysCommand";
     }
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "0x%04x", static_cast<unsigned>(kind));
@@ -259,8 +269,7 @@ bool ScriptedPlatform::PresentBackBuffer(DeviceContextHandle dc) {
 }
 
 MessageBoxAnswer ScriptedPlatform::ShowMessageBox(const char *text, const char *caption,
-                                                  MessageBoxButtons buttons,
-                                                  MessageBoxIcon icon) {
+                                                  MessageBoxButtons buttons, MessageBoxIcon icon) {
     ShownBox box;
     box.text = text != nullptr ? text : "";
     if (caption != nullptr) box.caption = caption;

@@ -3,64 +3,87 @@
 #include "platform/virtual_keys.h"
 
 namespace platform::sdl2 {
+namespace {
+
+struct KeyCode {
+    SDL_Keycode key;
+    uint8_t code;
+};
+
+// The other keys, one by one.
+constexpr KeyCode kKeyCodes[] = {
+    {SDLK_ESCAPE, vk::Escape},
+    {SDLK_RETURN, vk::Return},
+    {SDLK_KP_ENTER, vk::Return},
+    {SDLK_TAB, vk::Tab},
+    {SDLK_BACKSPACE, vk::Back},
+    {SDLK_SPACE, vk::Space},
+    {SDLK_LEFT, vk::Left},
+    {SDLK_UP, vk::Up},
+    {SDLK_RIGHT, vk::Right},
+    {SDLK_DOWN, vk::Down},
+    {SDLK_PAGEUP, vk::Prior},
+    {SDLK_PAGEDOWN, vk::Next},
+    {SDLK_HOME, vk::Home},
+    {SDLK_END, vk::End},
+    {SDLK_INSERT, vk::Insert},
+    {SDLK_DELETE, vk::Delete},
+    {SDLK_LSHIFT, vk::Shift},
+    {SDLK_RSHIFT, vk::Shift},
+    {SDLK_LCTRL, vk::Control},
+    {SDLK_RCTRL, vk::Control},
+    {SDLK_LALT, vk::Menu},
+    {SDLK_RALT, vk::Menu},
+    {SDLK_LGUI, vk::LeftWin},
+    {SDLK_RGUI, vk::RightWin},
+    {SDLK_APPLICATION, vk::Apps},
+    {SDLK_PAUSE, vk::Pause},
+    {SDLK_CAPSLOCK, vk::CapsLock},
+    {SDLK_NUMLOCKCLEAR, vk::NumLock},
+    {SDLK_SCROLLLOCK, vk::ScrollLock},
+    {SDLK_PRINTSCREEN, vk::Snapshot},
+    {SDLK_KP_0, vk::Numpad0},
+    {SDLK_KP_MULTIPLY, vk::Multiply},
+    {SDLK_KP_PLUS, vk::Add},
+    {SDLK_KP_MINUS, vk::Subtract},
+    {SDLK_KP_PERIOD, vk::Decimal},
+    {SDLK_KP_DIVIDE, vk::Divide},
+    {SDLK_SEMICOLON, vk::OemSemicolon},
+    {SDLK_EQUALS, vk::OemPlus},
+    {SDLK_COMMA, vk::OemComma},
+    {SDLK_MINUS, vk::OemMinus},
+    {SDLK_PERIOD, vk::OemPeriod},
+    {SDLK_SLASH, vk::OemSlash},
+    {SDLK_BACKQUOTE, vk::OemBacktick},
+    {SDLK_LEFTBRACKET, vk::OemOpenBracket},
+    {SDLK_BACKSLASH, vk::OemBackslash},
+    {SDLK_RIGHTBRACKET, vk::OemCloseBracket},
+    {SDLK_QUOTE, vk::OemQuote},
+};
+
+// Keys whose codes follow each other in both numberings.
+struct KeyRun {
+    SDL_Keycode first, last;
+    int firstCode;
+};
+
+constexpr KeyRun kKeyRuns[] = {
+    {SDLK_a, SDLK_z, vk::LetterA},
+    {SDLK_0, SDLK_9, vk::Digit0},
+    {SDLK_F1, SDLK_F12, vk::F1},
+    {SDLK_F13, SDLK_F24, vk::F1 + 12},
+    {SDLK_KP_1, SDLK_KP_9, vk::Numpad0 + 1},
+};
+
+}  // namespace
 
 uint8_t VirtualKeyFromSdl(SDL_Keycode key) {
-    if (key >= SDLK_a && key <= SDLK_z) return static_cast<uint8_t>(vk::LetterA + (key - SDLK_a));
-    if (key >= SDLK_0 && key <= SDLK_9) return static_cast<uint8_t>(vk::Digit0 + (key - SDLK_0));
-    if (key >= SDLK_F1 && key <= SDLK_F12) return static_cast<uint8_t>(vk::F1 + (key - SDLK_F1));
-    if (key >= SDLK_F13 && key <= SDLK_F24) return static_cast<uint8_t>(vk::F1 + 12 + (key - SDLK_F13));
-    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return static_cast<uint8_t>(vk::Numpad0 + 1 + (key - SDLK_KP_1));
-
-    switch (key) {
-        case SDLK_ESCAPE: return vk::Escape;
-        case SDLK_RETURN: return vk::Return;
-        case SDLK_KP_ENTER: return vk::Return;
-        case SDLK_TAB: return vk::Tab;
-        case SDLK_BACKSPACE: return vk::Back;
-        case SDLK_SPACE: return vk::Space;
-        case SDLK_LEFT: return vk::Left;
-        case SDLK_UP: return vk::Up;
-        case SDLK_RIGHT: return vk::Right;
-        case SDLK_DOWN: return vk::Down;
-        case SDLK_PAGEUP: return vk::Prior;
-        case SDLK_PAGEDOWN: return vk::Next;
-        case SDLK_HOME: return vk::Home;
-        case SDLK_END: return vk::End;
-        case SDLK_INSERT: return vk::Insert;
-        case SDLK_DELETE: return vk::Delete;
-        case SDLK_LSHIFT:
-        case SDLK_RSHIFT: return vk::Shift;
-        case SDLK_LCTRL:
-        case SDLK_RCTRL: return vk::Control;
-        case SDLK_LALT:
-        case SDLK_RALT: return vk::Menu;
-        case SDLK_LGUI: return vk::LeftWin;
-        case SDLK_RGUI: return vk::RightWin;
-        case SDLK_APPLICATION: return vk::Apps;
-        case SDLK_PAUSE: return vk::Pause;
-        case SDLK_CAPSLOCK: return vk::CapsLock;
-        case SDLK_NUMLOCKCLEAR: return vk::NumLock;
-        case SDLK_SCROLLLOCK: return vk::ScrollLock;
-        case SDLK_PRINTSCREEN: return vk::Snapshot;
-        case SDLK_KP_0: return vk::Numpad0;
-        case SDLK_KP_MULTIPLY: return vk::Multiply;
-        case SDLK_KP_PLUS: return vk::Add;
-        case SDLK_KP_MINUS: return vk::Subtract;
-        case SDLK_KP_PERIOD: return vk::Decimal;
-        case SDLK_KP_DIVIDE: return vk::Divide;
-        case SDLK_SEMICOLON: return vk::OemSemicolon;
-        case SDLK_EQUALS: return vk::OemPlus;
-        case SDLK_COMMA: return vk::OemComma;
-        case SDLK_MINUS: return vk::OemMinus;
-        case SDLK_PERIOD: return vk::OemPeriod;
-        case SDLK_SLASH: return vk::OemSlash;
-        case SDLK_BACKQUOTE: return vk::OemBacktick;
-        case SDLK_LEFTBRACKET: return vk::OemOpenBracket;
-        case SDLK_BACKSLASH: return vk::OemBackslash;
-        case SDLK_RIGHTBRACKET: return vk::OemCloseBracket;
-        case SDLK_QUOTE: return vk::OemQuote;
-        default: return 0;
-    }
+    for (const KeyRun &run : kKeyRuns)
+        if (key >= run.first && key <= run.last)
+            return static_cast<uint8_t>(run.firstCode + (key - run.first));
+    for (const KeyCode &entry : kKeyCodes)
+        if (entry.key == key) return entry.code;
+    return 0;
 }
 
 }  // namespace platform::sdl2

@@ -25,13 +25,20 @@ constexpr int kChunkSamples = 2048;
 
 const char *FormatName(Uint16 format) {
     switch (format) {
-        case AUDIO_S16LSB: return "s16le";
-        case AUDIO_S16MSB: return "s16be";
-        case AUDIO_U8: return "u8";
-        case AUDIO_S8: return "s8";
-        case AUDIO_F32LSB: return "f32le";
-        case AUDIO_S32LSB: return "s32le";
-        default: return "other";
+        case AUDIO_S16LSB:
+            return "s16le";
+        case AUDIO_S16MSB:
+            return "s16be";
+        case AUDIO_U8:
+            return "u8";
+        case AUDIO_S8:
+            return "s8";
+        case AUDIO_F32LSB:
+            return "f32le";
+        case AUDIO_S32LSB:
+            return "s32le";
+        default:
+            return "other";
     }
 }
 

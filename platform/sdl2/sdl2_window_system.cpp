@@ -30,8 +30,7 @@ intptr_t KeyLParam(bool repeat, bool release) {
 bool IsUsableVideoDriver(const char *driver) {
     if (driver == nullptr) return false;
     const bool windowless = std::strcmp(driver, "offscreen") == 0 ||
-                            std::strcmp(driver, "dummy") == 0 ||
-                            std::strcmp(driver, "evdev") == 0;
+                            std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "evdev") == 0;
     if (!windowless) return true;
     const char *requested = std::getenv("SDL_VIDEODRIVER");
     return requested != nullptr && std::strcmp(requested, driver) == 0;
@@ -129,9 +128,8 @@ bool Sdl2WindowSystem::SwitchDisplayMode(const DisplayMode &mode) {
         if (offered.w == mode.width && offered.h == mode.height &&
             BitsOf(offered) == mode.bitsPerPixel) {
             reservedMode_ = offered;
-            std::fprintf(stderr, "vandrel: full-screen display mode %dx%d (%s, %d Hz)\n",
-                         offered.w, offered.h, SDL_GetPixelFormatName(offered.format),
-                         offered.refresh_rate);
+            std::fprintf(stderr, "vandrel: full-screen display mode %dx%d (%s, %d Hz)\n", offered.w,
+                         offered.h, SDL_GetPixelFormatName(offered.format), offered.refresh_rate);
             return true;
         }
     }
@@ -155,8 +153,7 @@ bool Sdl2WindowSystem::AdjustWindowRectangle(Rect *rect, uint32_t, uint32_t) {
 WindowHandle Sdl2WindowSystem::CreateAppWindow(const WindowCreation &creation) {
     if (creation.className == nullptr) return nullptr;
     auto registered = classes_.find(creation.className);
-    if (registered == classes_.end() || creation.width <= 0 || creation.height <= 0)
-        return nullptr;
+    if (registered == classes_.end() || creation.width <= 0 || creation.height <= 0) return nullptr;
 
     // The one pixel format every window is made for (see the header).
     SDL_GL_ResetAttributes();
@@ -177,9 +174,8 @@ WindowHandle Sdl2WindowSystem::CreateAppWindow(const WindowCreation &creation) {
         flags |= SDL_WINDOW_RESIZABLE;
     }
 
-    SDL_Window *sdl = SDL_CreateWindow(creation.title != nullptr ? creation.title : "",
-                                       creation.x, creation.y, creation.width, creation.height,
-                                       flags);
+    SDL_Window *sdl = SDL_CreateWindow(creation.title != nullptr ? creation.title : "", creation.x,
+                                       creation.y, creation.width, creation.height, flags);
     if (sdl == nullptr) {
         std::fprintf(stderr, "vandrel: cannot create the window: %s\n", SDL_GetError());
         return nullptr;
@@ -192,9 +188,9 @@ WindowHandle Sdl2WindowSystem::CreateAppWindow(const WindowCreation &creation) {
 
     std::fprintf(stderr, "vandrel: window \"%s\" %dx%d %s\n", SDL_GetWindowTitle(sdl),
                  creation.width, creation.height,
-                 (flags & SDL_WINDOW_FULLSCREEN) != 0 ? "full-screen"
+                 (flags & SDL_WINDOW_FULLSCREEN) != 0   ? "full-screen"
                  : (flags & SDL_WINDOW_BORDERLESS) != 0 ? "borderless"
-                                                         : "framed");
+                                                        : "framed");
 
     auto window = std::make_unique<Window>();
     window->sdl = sdl;
@@ -243,8 +239,7 @@ int Sdl2WindowSystem::ChoosePixelFormatIndex(DeviceContextHandle dcHandle,
     DeviceContext *dc = FindDc(dcHandle);
     if (dc == nullptr || !dc->held) return 0;
     const uint32_t needed = pixelformat::DrawToWindow | pixelformat::SupportOpenGL;
-    if ((request.flags & needed) != needed || request.pixelType != pixelformat::TypeRgba)
-        return 0;
+    if ((request.flags & needed) != needed || request.pixelType != pixelformat::TypeRgba) return 0;
     if (request.colorBits > 32 || request.depthBits > 16 || request.stencilBits != 0 ||
         request.accumBits != 0 || request.auxBuffers != 0)
         return 0;
@@ -397,8 +392,7 @@ bool Sdl2WindowSystem::PresentBackBuffer(DeviceContextHandle dcHandle) {
 }
 
 MessageBoxAnswer Sdl2WindowSystem::ShowMessageBox(const char *text, const char *caption,
-                                                  MessageBoxButtons buttons,
-                                                  MessageBoxIcon icon) {
+                                                  MessageBoxButtons buttons, MessageBoxIcon icon) {
     // The platform's default caption for boxes that bring none.
     const char *title = caption != nullptr ? caption : "Error";
     // Also written to standard error: the box may be impossible to show (no
@@ -417,10 +411,18 @@ MessageBoxAnswer Sdl2WindowSystem::ShowMessageBox(const char *text, const char *
 
     SDL_MessageBoxData data{};
     switch (icon) {
-        case MessageBoxIcon::Exclamation: data.flags = SDL_MESSAGEBOX_WARNING; break;
-        case MessageBoxIcon::Stop: data.flags = SDL_MESSAGEBOX_ERROR; break;
-        case MessageBoxIcon::Information: data.flags = SDL_MESSAGEBOX_INFORMATION; break;
-        case MessageBoxIcon::None: data.flags = 0; break;
+        case MessageBoxIcon::Exclamation:
+            data.flags = SDL_MESSAGEBOX_WARNING;
+            break;
+        case MessageBoxIcon::Stop:
+            data.flags = SDL_MESSAGEBOX_ERROR;
+            break;
+        case MessageBoxIcon::Information:
+            data.flags = SDL_MESSAGEBOX_INFORMATION;
+            break;
+        case MessageBoxIcon::None:
+            data.flags = 0;
+            break;
     }
     data.flags |= SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
     data.window = nullptr;
@@ -440,9 +442,12 @@ MessageBoxAnswer Sdl2WindowSystem::ShowMessageBox(const char *text, const char *
         return MessageBoxAnswer::Failed;
     }
     switch (chosen) {
-        case kYes: return MessageBoxAnswer::Yes;
-        case kNo: return MessageBoxAnswer::No;
-        case kOk: return MessageBoxAnswer::Ok;
+        case kYes:
+            return MessageBoxAnswer::Yes;
+        case kNo:
+            return MessageBoxAnswer::No;
+        case kOk:
+            return MessageBoxAnswer::Ok;
         default:
             // Closed without a button.
             return buttons == MessageBoxButtons::YesNo ? MessageBoxAnswer::No
@@ -521,8 +526,7 @@ void Sdl2WindowSystem::TranslateEvent(const SDL_Event &event) {
     }
 }
 
-void Sdl2WindowSystem::Queue(Window *window, MessageKind kind, uintptr_t wParam,
-                             intptr_t lParam) {
+void Sdl2WindowSystem::Queue(Window *window, MessageKind kind, uintptr_t wParam, intptr_t lParam) {
     queue_.push_back(Message{reinterpret_cast<WindowHandle>(window), kind, wParam, lParam});
 }
 

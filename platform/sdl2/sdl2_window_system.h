@@ -51,7 +51,8 @@ public:
     bool DestroyAppWindow(WindowHandle window) override;
     DeviceContextHandle AcquireDeviceContext(WindowHandle window) override;
     bool ReleaseDeviceContext(WindowHandle window, DeviceContextHandle dc) override;
-    int ChoosePixelFormatIndex(DeviceContextHandle dc, const PixelFormatDescriptor &request) override;
+    int ChoosePixelFormatIndex(DeviceContextHandle dc,
+                               const PixelFormatDescriptor &request) override;
     bool ApplyPixelFormat(DeviceContextHandle dc, int index,
                           const PixelFormatDescriptor &request) override;
     RenderContextHandle CreateRenderContext(DeviceContextHandle dc) override;

@@ -68,7 +68,8 @@ TEST_F(DemoMainTest, ASoundStartFailureShowsAPlainBoxAndEndsWithCode1) {
     EXPECT_FALSE(fake.boxes()[0].caption.has_value());
     EXPECT_EQ(fake.boxes()[0].buttons, MessageBoxButtons::Ok);
     EXPECT_EQ(fake.boxes()[0].icon, MessageBoxIcon::None);
-    EXPECT_THAT(fake.log(), ElementsAre("SoundInit 44100 1 2", "MessageBox (default): Error: Could not init"));
+    EXPECT_THAT(fake.log(),
+                ElementsAre("SoundInit 44100 1 2", "MessageBox (default): Error: Could not init"));
 }
 
 TEST_F(DemoMainTest, AMissingSoundtrackShowsAPlainBoxAndNeverOpensAWindow) {
@@ -170,9 +171,9 @@ TEST_F(DemoMainTest, SeveralWaitingMessagesAreHandledOnePerPassBeforeTheNextFram
     const long second = Find("StepFrame", first + 1);
     ASSERT_GE(second, 0);
     std::vector<std::string> between(fake.log().begin() + first + 1, fake.log().begin() + second);
-    EXPECT_THAT(between, ElementsAre("PresentBackBuffer", "Message Size 0", "Message KeyDown 65",
-                                     "Message Char 97", "DefaultWindowProc Char 97",
-                                     "Message KeyUp 65"));
+    EXPECT_THAT(between,
+                ElementsAre("PresentBackBuffer", "Message Size 0", "Message KeyDown 65",
+                            "Message Char 97", "DefaultWindowProc Char 97", "Message KeyUp 65"));
 }
 
 TEST_F(DemoMainTest, EveryFrameIsPresented) {
@@ -236,17 +237,16 @@ TEST_F(DemoMainTest, EscapeAndF1OnTheSamePassSwitchThenEnd) {
     const long escape = Find("DefaultWindowProc Char 27");
     ASSERT_GE(escape, 0);
     // Closed, re-created windowed, then closed again by the end of the loop.
-    EXPECT_THAT(std::vector<std::string>(fake.log().begin() + escape + 1, fake.log().end()),
-                ElementsAre("RestoreDisplayMode", "ShowCursor", "MakeContextCurrent none",
-                            "DeleteRenderContext", "ReleaseDeviceContext", "DestroyAppWindow",
-                            "UnregisterWindowClass OpenGL", "RegisterWindowClass OpenGL",
-                            "AdjustWindowRectangle", "CreateAppWindow Vandrel",
-                            "AcquireDeviceContext", "ChoosePixelFormatIndex", "ApplyPixelFormat 7",
-                            "CreateRenderContext", "MakeContextCurrent", "ShowAppWindow",
-                            "BringToForeground", "GiveKeyboardFocus", "StartDemo",
-                            "MakeContextCurrent none", "DeleteRenderContext",
-                            "ReleaseDeviceContext", "DestroyAppWindow",
-                            "UnregisterWindowClass OpenGL"));
+    EXPECT_THAT(
+        std::vector<std::string>(fake.log().begin() + escape + 1, fake.log().end()),
+        ElementsAre("RestoreDisplayMode", "ShowCursor", "MakeContextCurrent none",
+                    "DeleteRenderContext", "ReleaseDeviceContext", "DestroyAppWindow",
+                    "UnregisterWindowClass OpenGL", "RegisterWindowClass OpenGL",
+                    "AdjustWindowRectangle", "CreateAppWindow Vandrel", "AcquireDeviceContext",
+                    "ChoosePixelFormatIndex", "ApplyPixelFormat 7", "CreateRenderContext",
+                    "MakeContextCurrent", "ShowAppWindow", "BringToForeground", "GiveKeyboardFocus",
+                    "StartDemo", "MakeContextCurrent none", "DeleteRenderContext",
+                    "ReleaseDeviceContext", "DestroyAppWindow", "UnregisterWindowClass OpenGL"));
     EXPECT_EQ(fake.windowsAlive(), 0);
 }
 

@@ -18,7 +18,8 @@ using ::testing::ElementsAre;
 namespace {
 
 constexpr const char *kFallbackQuestion =
-    "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?";
+    "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode "
+    "Instead?";
 
 bool OpenVandrel(bool fullscreen) { return OpenDemoWindow("Vandrel", 640, 480, 32, fullscreen); }
 
@@ -67,8 +68,8 @@ TEST_F(OpenDemoWindowTest, FullscreenAsksForTheModeAndAPopupWindow) {
     EXPECT_EQ(fake.lastDisplayMode()->height, 480);
     EXPECT_EQ(fake.lastDisplayMode()->bitsPerPixel, 32);
     const platform::WindowCreation &c = *fake.lastCreation();
-    EXPECT_EQ(c.exStyle, 0x00040000u);                // app window
-    EXPECT_EQ(c.style, 0x80000000u | 0x06000000u);    // popup, clip siblings and children
+    EXPECT_EQ(c.exStyle, 0x00040000u);              // app window
+    EXPECT_EQ(c.style, 0x80000000u | 0x06000000u);  // popup, clip siblings and children
     EXPECT_EQ(fake.lastCreationTitle(), "Vandrel");
     EXPECT_EQ(c.x, 0);
     EXPECT_EQ(c.y, 0);
@@ -105,8 +106,8 @@ TEST_F(OpenDemoWindowTest, RequestsADoubleBufferedRgbaFormatWithA16BitDepthBuffe
     EXPECT_EQ(p.depthBits, 16);
     EXPECT_EQ(p.redBits + p.redShift + p.greenBits + p.greenShift + p.blueBits + p.blueShift, 0);
     EXPECT_EQ(p.alphaBits + p.alphaShift, 0);
-    EXPECT_EQ(p.accumBits + p.accumRedBits + p.accumGreenBits + p.accumBlueBits +
-                  p.accumAlphaBits, 0);
+    EXPECT_EQ(p.accumBits + p.accumRedBits + p.accumGreenBits + p.accumBlueBits + p.accumAlphaBits,
+              0);
     EXPECT_EQ(p.stencilBits + p.auxBuffers + p.layerType + p.reserved, 0);
     EXPECT_EQ(p.layerMask + p.visibleMask + p.damageMask, 0u);
 }
@@ -187,19 +188,32 @@ struct CreationFailure {
 std::string StepName(const std::optional<Step> &step) {
     if (!step) return "StartDemo";
     switch (*step) {
-        case Step::RegisterClass: return "RegisterClass";
-        case Step::UnregisterClass: return "UnregisterClass";
-        case Step::SwitchDisplayMode: return "SwitchDisplayMode";
-        case Step::CreateWindow: return "CreateWindow";
-        case Step::DestroyWindow: return "DestroyWindow";
-        case Step::AcquireDeviceContext: return "AcquireDeviceContext";
-        case Step::ReleaseDeviceContext: return "ReleaseDeviceContext";
-        case Step::ChoosePixelFormat: return "ChoosePixelFormat";
-        case Step::ApplyPixelFormat: return "ApplyPixelFormat";
-        case Step::CreateRenderContext: return "CreateRenderContext";
-        case Step::MakeContextCurrent: return "MakeContextCurrent";
-        case Step::ReleaseCurrent: return "ReleaseCurrent";
-        case Step::DeleteRenderContext: return "DeleteRenderContext";
+        case Step::RegisterClass:
+            return "RegisterClass";
+        case Step::UnregisterClass:
+            return "UnregisterClass";
+        case Step::SwitchDisplayMode:
+            return "SwitchDisplayMode";
+        case Step::CreateWindow:
+            return "CreateWindow";
+        case Step::DestroyWindow:
+            return "DestroyWindow";
+        case Step::AcquireDeviceContext:
+            return "AcquireDeviceContext";
+        case Step::ReleaseDeviceContext:
+            return "ReleaseDeviceContext";
+        case Step::ChoosePixelFormat:
+            return "ChoosePixelFormat";
+        case Step::ApplyPixelFormat:
+            return "ApplyPixelFormat";
+        case Step::CreateRenderContext:
+            return "CreateRenderContext";
+        case Step::MakeContextCurrent:
+            return "MakeContextCurrent";
+        case Step::ReleaseCurrent:
+            return "ReleaseCurrent";
+        case Step::DeleteRenderContext:
+            return "DeleteRenderContext";
     }
     return "Unknown";
 }
@@ -209,8 +223,10 @@ class CreationFailureTest : public ShellTest,
 
 TEST_P(CreationFailureTest, TearsDownFirstThenShowsItsBoxAndReturnsFalse) {
     const CreationFailure &row = GetParam();
-    if (row.step) fake.Fail(*row.step);
-    else fakeDemo.startFails = true;
+    if (row.step)
+        fake.Fail(*row.step);
+    else
+        fakeDemo.startFails = true;
 
     EXPECT_FALSE(OpenVandrel(true));
 
@@ -245,22 +261,27 @@ TEST_P(CreationFailureTest, TearsDownFirstThenShowsItsBoxAndReturnsFalse) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryStep, CreationFailureTest,
-    ::testing::Values(
-        CreationFailure{Step::CreateWindow, "Window Creation Error.", {}},
-        CreationFailure{Step::AcquireDeviceContext, "Can't Create A GL Device Context.",
-                        {"DestroyAppWindow"}},
-        CreationFailure{Step::ChoosePixelFormat, "Can't Find A Suitable PixelFormat.",
-                        {"ReleaseDeviceContext", "DestroyAppWindow"}},
-        CreationFailure{Step::ApplyPixelFormat, "Can't Set The PixelFormat.",
-                        {"ReleaseDeviceContext", "DestroyAppWindow"}},
-        CreationFailure{Step::CreateRenderContext, "Can't Create A GL Rendering Context.",
-                        {"ReleaseDeviceContext", "DestroyAppWindow"}},
-        CreationFailure{Step::MakeContextCurrent, "Can't Activate The GL Rendering Context.",
-                        {"MakeContextCurrent none", "DeleteRenderContext", "ReleaseDeviceContext",
-                         "DestroyAppWindow"}},
-        CreationFailure{std::nullopt, "Initialization Failed.",
-                        {"MakeContextCurrent none", "DeleteRenderContext", "ReleaseDeviceContext",
-                         "DestroyAppWindow"}}),
+    ::testing::Values(CreationFailure{Step::CreateWindow, "Window Creation Error.", {}},
+                      CreationFailure{Step::AcquireDeviceContext,
+                                      "Can't Create A GL Device Context.",
+                                      {"DestroyAppWindow"}},
+                      CreationFailure{Step::ChoosePixelFormat,
+                                      "Can't Find A Suitable PixelFormat.",
+                                      {"ReleaseDeviceContext", "DestroyAppWindow"}},
+                      CreationFailure{Step::ApplyPixelFormat,
+                                      "Can't Set The PixelFormat.",
+                                      {"ReleaseDeviceContext", "DestroyAppWindow"}},
+                      CreationFailure{Step::CreateRenderContext,
+                                      "Can't Create A GL Rendering Context.",
+                                      {"ReleaseDeviceContext", "DestroyAppWindow"}},
+                      CreationFailure{Step::MakeContextCurrent,
+                                      "Can't Activate The GL Rendering Context.",
+                                      {"MakeContextCurrent none", "DeleteRenderContext",
+                                       "ReleaseDeviceContext", "DestroyAppWindow"}},
+                      CreationFailure{std::nullopt,
+                                      "Initialization Failed.",
+                                      {"MakeContextCurrent none", "DeleteRenderContext",
+                                       "ReleaseDeviceContext", "DestroyAppWindow"}}),
     [](const auto &info) { return StepName(info.param.step); });
 
 // ---- closing ------------------------------------------------------------
@@ -313,9 +334,9 @@ TEST_P(TeardownFailureTest, ReportsTheStepAndGoesOn) {
     EXPECT_EQ(fake.boxes()[0].buttons, MessageBoxButtons::Ok);
     EXPECT_EQ(fake.boxes()[0].icon, MessageBoxIcon::Information);
     // Every step is still tried, the box in between.
-    for (const char *step : {"RestoreDisplayMode", "ShowCursor", "MakeContextCurrent none",
-                             "DeleteRenderContext", "ReleaseDeviceContext", "DestroyAppWindow",
-                             "UnregisterWindowClass OpenGL"})
+    for (const char *step :
+         {"RestoreDisplayMode", "ShowCursor", "MakeContextCurrent none", "DeleteRenderContext",
+          "ReleaseDeviceContext", "DestroyAppWindow", "UnregisterWindowClass OpenGL"})
         EXPECT_GE(Find(step), 0) << step;
     EXPECT_EQ(fake.log().size(), 8u);
     EXPECT_EQ(mainWindow, nullptr);
@@ -326,7 +347,8 @@ TEST_P(TeardownFailureTest, ReportsTheStepAndGoesOn) {
 INSTANTIATE_TEST_SUITE_P(
     EveryStep, TeardownFailureTest,
     ::testing::Values(TeardownFailure{Step::ReleaseCurrent, "Release Of DC And RC Failed."},
-                      TeardownFailure{Step::DeleteRenderContext, "Release Rendering Context Failed."},
+                      TeardownFailure{Step::DeleteRenderContext,
+                                      "Release Rendering Context Failed."},
                       TeardownFailure{Step::ReleaseDeviceContext, "Release Device Context Failed."},
                       TeardownFailure{Step::DestroyWindow, "Could Not Release hWnd."},
                       TeardownFailure{Step::UnregisterClass, "Could Not Unregister Class."}),
@@ -410,8 +432,8 @@ TEST_F(DemoWindowProcTest, KeyCodesBeyondTheTableChangeNothing) {
     ASSERT_TRUE(OpenVandrel(false));
     bool before[256];
     std::copy(std::begin(keyDown), std::end(keyDown), before);
-    for (uintptr_t code : {uintptr_t{256}, uintptr_t{256 + 27}, uintptr_t{0x10070},
-                           ~uintptr_t{0}}) {
+    for (uintptr_t code :
+         {uintptr_t{256}, uintptr_t{256 + 27}, uintptr_t{0x10070}, ~uintptr_t{0}}) {
         EXPECT_EQ(Send(MessageKind::KeyDown, code), 0);
         EXPECT_TRUE(std::equal(std::begin(keyDown), std::end(keyDown), before)) << code;
     }
@@ -431,8 +453,7 @@ TEST_F(DemoWindowProcTest, OtherMessagesGoToTheDefaultProcedure) {
     fake.ClearLog();
     Send(static_cast<MessageKind>(0x0200), 7);  // mouse move
     Send(MessageKind::Char, 27);
-    EXPECT_THAT(fake.log(),
-                ElementsAre("DefaultWindowProc 0x0200 7", "DefaultWindowProc Char 27"));
+    EXPECT_THAT(fake.log(), ElementsAre("DefaultWindowProc 0x0200 7", "DefaultWindowProc Char 27"));
 }
 
 }  // namespace

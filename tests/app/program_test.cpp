@@ -122,7 +122,8 @@ TEST_F(ProgramTest, PlaysTheSoundtrackFullscreenAndEndsWith27OnEscape) {
         if (onset >= left.size() || left.size() - onset < 22050) return false;
         played.assign(left.begin() + static_cast<long>(onset), left.end());
         return true;
-    })) << "no sound was played; log:\n" << Log();
+    })) << "no sound was played; log:\n"
+        << Log();
 
     Xdotool({"keydown", "Escape"});
     const int code = WaitForExit();
@@ -173,7 +174,8 @@ TEST_F(ProgramTest, F1SwitchesToAWindowedWindowAndBack) {
         auto windows = xtest::WindowsNamed("Vandrel");
         if (windows.size() == 1 && windows[0].id != fullscreen->id) windowed = windows[0];
         return windowed.has_value();
-    })) << "the window was not re-created; log:\n" << Log();
+    })) << "the window was not re-created; log:\n"
+        << Log();
     EXPECT_EQ(windowed->width, 640);
     EXPECT_EQ(windowed->height, 480);
 
@@ -233,8 +235,7 @@ TEST_F(ProgramTest, WithoutADisplayTheFailureIsWrittenOutAndItEndsWith0) {
         {"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "SDL_VIDEODRIVER", VANDREL_PROGRAM},
         options);
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_NE(result.err.find("\"ERROR\": Failed To Register The Window Class."),
-              std::string::npos)
+    EXPECT_NE(result.err.find("\"ERROR\": Failed To Register The Window Class."), std::string::npos)
         << result.err;
 }
 

@@ -50,8 +50,8 @@ TEST_F(ShellTimelineTest, TheRunEndsFromInsideTheFrameThatSeesSecond120) {
     std::vector<int32_t> order;
     for (int32_t scene : drawnScenes)
         if (std::find(order.begin(), order.end(), scene) == order.end()) order.push_back(scene);
-    EXPECT_EQ(order, (std::vector<int32_t>{1, 3, 4, 17, 6, 7, 8, 20, 9, 11, 10, 12, 13, 14, 15,
-                                           16, 19, 18}));
+    EXPECT_EQ(order, (std::vector<int32_t>{1, 3, 4, 17, 6, 7, 8, 20, 9, 11, 10, 12, 13, 14, 15, 16,
+                                           19, 18}));
     // The exit left the window to the process end: no teardown before it.
     EXPECT_EQ(Count("Exit 0"), 1);
 }

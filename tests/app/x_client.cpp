@@ -30,7 +30,8 @@ std::vector<TopWindow> WindowsNamed(const std::string &name) {
         // The raw bytes of the title, whatever its encoding (boxes use UTF-8).
         XTextProperty title{};
         if (!XGetWMName(display.get(), children[i], &title) || title.value == nullptr) continue;
-        const bool match = name == std::string(reinterpret_cast<const char *>(title.value), title.nitems);
+        const bool match =
+            name == std::string(reinterpret_cast<const char *>(title.value), title.nitems);
         XFree(title.value);
         XWindowAttributes attributes;
         if (!match || !XGetWindowAttributes(display.get(), children[i], &attributes) ||
@@ -51,7 +52,8 @@ bool RequestClose(unsigned long window) {
     event.xclient.window = window;
     event.xclient.message_type = XInternAtom(display.get(), "WM_PROTOCOLS", False);
     event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display.get(), "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[0] =
+        static_cast<long>(XInternAtom(display.get(), "WM_DELETE_WINDOW", False));
     event.xclient.data.l[1] = CurrentTime;
     const bool sent = XSendEvent(display.get(), window, False, NoEventMask, &event) != 0;
     XSync(display.get(), False);

@@ -1,6 +1,6 @@
 // The demo clock and the scene sequencer, driven by a scripted counter.
-#include "demo/demo_clock.h"
 #include "demo/sequencer.h"
+#include "demo/demo_clock.h"
 #include "platform/scripted/scripted_platform.h"
 #include "tests/demo/scene_recorder.h"
 
@@ -121,11 +121,10 @@ TEST_F(SequencerTest, TheWholeTimelineOneFramePerSecond) {
     struct Span {
         int from, to, scene;
     };
-    const Span spans[] = {{0, 9, 1},      {10, 14, 3},    {15, 24, 4},    {25, 34, 17},
-                          {35, 41, 6},    {42, 47, 7},    {48, 51, 8},    {52, 56, 20},
-                          {57, 69, 9},    {70, 74, 11},   {75, 84, 10},   {85, 89, 12},
-                          {90, 94, 13},   {95, 99, 14},   {100, 104, 15}, {105, 109, 16},
-                          {110, 114, 19}, {115, 119, 18}};
+    const Span spans[] = {
+        {0, 9, 1},    {10, 14, 3},  {15, 24, 4},    {25, 34, 17},   {35, 41, 6},    {42, 47, 7},
+        {48, 51, 8},  {52, 56, 20}, {57, 69, 9},    {70, 74, 11},   {75, 84, 10},   {85, 89, 12},
+        {90, 94, 13}, {95, 99, 14}, {100, 104, 15}, {105, 109, 16}, {110, 114, 19}, {115, 119, 18}};
     StartAt(0);
     for (const Span &span : spans)
         for (int second = span.from; second <= span.to; ++second)

@@ -1,8 +1,8 @@
 // The SDL2 window system on a private X server: classes, display modes, a
 // window with a real OpenGL context from creation to teardown, the screen
 // saver, and SDL events turned into the demo's messages.
-#include "platform/opengl.h"
 #include "platform/sdl2/sdl2_window_system.h"
+#include "platform/opengl.h"
 #include "platform/virtual_keys.h"
 #include "tests/support/xvfb.h"
 
@@ -318,9 +318,11 @@ TEST_F(Sdl2EventTest, KeysBecomeKeyMessagesByVirtualKeyCode) {
                 ElementsAre(IsMessage(MessageKind::KeyDown, 27, 1)));
     EXPECT_THAT(Translate(Key(SDL_KEYDOWN, SDLK_F1, 0, 1)),
                 ElementsAre(IsMessage(MessageKind::KeyDown, 112, 1 | (1 << 30))));
-    EXPECT_THAT(Translate(Key(SDL_KEYUP, SDLK_F1)),
-                ElementsAre(IsMessage(MessageKind::KeyUp, 112, static_cast<intptr_t>(0xC0000001u))));
-    EXPECT_THAT(Translate(Key(SDL_KEYDOWN, SDLK_q)), ElementsAre(IsMessage(MessageKind::KeyDown, 'Q', 1)));
+    EXPECT_THAT(
+        Translate(Key(SDL_KEYUP, SDLK_F1)),
+        ElementsAre(IsMessage(MessageKind::KeyUp, 112, static_cast<intptr_t>(0xC0000001u))));
+    EXPECT_THAT(Translate(Key(SDL_KEYDOWN, SDLK_q)),
+                ElementsAre(IsMessage(MessageKind::KeyDown, 'Q', 1)));
     EXPECT_TRUE(Translate(Key(SDL_KEYDOWN, SDLK_AUDIOPLAY)).empty());
 }
 
@@ -329,8 +331,9 @@ TEST_F(Sdl2EventTest, AltCombinationsAndF10AreSystemKeys) {
                 ElementsAre(IsMessage(MessageKind::SysKeyDown, 'X', 1)));
     EXPECT_THAT(Translate(Key(SDL_KEYDOWN, SDLK_F10)),
                 ElementsAre(IsMessage(MessageKind::SysKeyDown, 121, 1)));
-    EXPECT_THAT(Translate(Key(SDL_KEYUP, SDLK_F10)),
-                ElementsAre(IsMessage(MessageKind::SysKeyUp, 121, static_cast<intptr_t>(0xC0000001u))));
+    EXPECT_THAT(
+        Translate(Key(SDL_KEYUP, SDLK_F10)),
+        ElementsAre(IsMessage(MessageKind::SysKeyUp, 121, static_cast<intptr_t>(0xC0000001u))));
 }
 
 TEST_F(Sdl2EventTest, MinimiseAndRestoreAreActivationWithTheMinimisedFlag) {

@@ -1,7 +1,7 @@
 // The sound layer: the four calls with no sound system, the silent one, and
 // the SDL2_mixer one playing real MP3s to SDL's disk recorder.
-#include "platform/sdl2/sdl2_sound.h"
 #include "platform/sound.h"
+#include "platform/sdl2/sdl2_sound.h"
 #include "tests/platform/tone.h"
 #include "tests/support/temp_dir.h"
 
@@ -60,7 +60,8 @@ protected:
     std::vector<int16_t> RecordedFromOnset(double seconds) {
         const auto wanted = static_cast<size_t>(seconds * 44100);
         for (int i = 0; i < 500; ++i) {
-            std::vector<int16_t> left = tonetest::LeftChannel(testsupport::ReadFile(dir_ / "out.raw"));
+            std::vector<int16_t> left =
+                tonetest::LeftChannel(testsupport::ReadFile(dir_ / "out.raw"));
             const size_t onset = tonetest::Onset(left);
             if (onset < left.size() && left.size() - onset >= wanted)
                 return std::vector<int16_t>(left.begin() + static_cast<long>(onset), left.end());
@@ -85,8 +86,7 @@ TEST_F(MixerSoundTest, OpensA44100HzOutputAndSaysWhichFormat) {
     const std::string log = ::testing::internal::GetCapturedStderr();
     ASSERT_TRUE(ok);
     EXPECT_FALSE(sound.silent());
-    EXPECT_NE(log.find("driver=disk rate=44100 format=s16le channels=2"), std::string::npos)
-        << log;
+    EXPECT_NE(log.find("driver=disk rate=44100 format=s16le channels=2"), std::string::npos) << log;
 }
 
 TEST_F(MixerSoundTest, WithoutASoundDeviceItPlaysToTheSilentOutput) {

@@ -17,7 +17,8 @@ bool MakeToneMp3(const std::filesystem::path &path, int frequency, double second
         *why = "sox could not make the tone: " + sox.err;
         return false;
     }
-    auto lame = testsupport::RunProcess({"lame", "--quiet", "-b", "128", wav.string(), path.string()});
+    auto lame =
+        testsupport::RunProcess({"lame", "--quiet", "-b", "128", wav.string(), path.string()});
     std::filesystem::remove(wav);
     if (!lame.started || lame.exitCode != 0) {
         *why = "lame could not encode the tone: " + lame.err;
