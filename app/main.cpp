@@ -1,7 +1,8 @@
-// Entry point of the demo. The window, sound and timeline are not built yet.
-#include <cstdio>
+// The demo program: the platform it was built for, then the demo.
+#include "app/demo_main.h"
+#include "platform/native.h"
 
 int main() {
-    std::puts("Vandrel: the demo's window and timeline are not built yet; nothing to show.");
-    return 0;
+    platform::InstallNativePlatform();
+    return DemoMain();
 }

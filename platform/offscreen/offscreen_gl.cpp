@@ -12,13 +12,23 @@ OffscreenGL::~OffscreenGL() { Destroy(); }
 bool OffscreenGL::Create(int width, int height, std::string *error) {
     Destroy();
     // SDL's offscreen driver renders through EGL without any display server.
-    // The video subsystem stays up for the rest of the process once started:
-    // shutting it down unloads the GL driver, after which the leak checker of
-    // sanitizer builds can no longer tell the driver's own leaks from ours.
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
-    if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        if (error) *error = std::string("cannot start offscreen video: ") + SDL_GetError();
-        return false;
+    // The video subsystem and the OpenGL library, once started, stay until
+    // the process ends: unloading the system's OpenGL driver before then
+    // would leave its own leftovers unattributed when a leak checker looks
+    // at exit, and a later context would load it all again.
+    static bool videoStarted = false;
+    if (!videoStarted) {
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            if (error) *error = std::string("cannot start offscreen video: ") + SDL_GetError();
+            return false;
+        }
+        if (SDL_GL_LoadLibrary(nullptr) != 0) {
+            if (error) *error = std::string("cannot load OpenGL: ") + SDL_GetError();
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            return false;
+        }
+        videoStarted = true;
     }
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);

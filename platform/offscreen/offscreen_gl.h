@@ -18,6 +18,8 @@ public:
 
     // Creates the context (RGBA, 16-bit depth) and makes it current. Only one
     // may exist in a process at a time. On failure returns false and says why.
+    // The offscreen video driver and the OpenGL library it loads stay loaded
+    // until the process ends.
     bool Create(int width, int height, std::string *error);
     void Destroy();
 
