@@ -83,6 +83,21 @@ TEST_F(Unpack, MatchBeforeTheFirstByteCopiesZeros) {
     EXPECT_EQ(r.output, std::string("\0\0\0\0z", 5));
 }
 
+TEST_F(Unpack, NextNonSolidEntryStartsWithAZeroWindowAgain) {
+    // In a solid archive an entry without the solid flag starts afresh in
+    // the same window: what the previous entry left there reads as zeros.
+    BitWriter first;
+    LzCodes c = PutLzTables(first);
+    PutLiterals(first, c, "previous entry's bytes");
+    ASSERT_EQ(RunUnpack(first.Bytes(), 22).output, "previous entry's bytes");
+
+    BitWriter second;
+    LzCodes again = PutLzTables(second);
+    PutLongMatch(second, again, 5, 0x100000 - 3);  // reaches back to window positions 3..7
+    UnpackResult r = RunUnpack(second.Bytes(), 5, false, false);
+    EXPECT_EQ(r.output, std::string(5, '\0'));
+}
+
 TEST_F(Unpack, RepeatAsTheFirstMatchCopiesNothingAndPushesDistanceZero) {
     BitWriter w;
     LzCodes c = PutLzTables(w);
@@ -163,6 +178,9 @@ TEST_F(Unpack, LongMatchesGetBonusLengthFromFarDistances) {
     for (uint32_t d : {300u, 8191u, 8192u, 262143u, 262144u, 1048576u}) {
         PutLongMatch(w, c, 6, d);
         m.Copy(6, d);
+        // Far matches copy zeros here; a marker after each shows its length.
+        PutLiterals(w, c, "|");
+        m.Literal('|');
     }
     UnpackResult r = RunUnpack(w.Bytes(), static_cast<uint32_t>(m.out().size()));
     EXPECT_EQ(r.output, m.out());
@@ -185,6 +203,8 @@ TEST_F(Unpack, HistoryMatchesGetBonusLengthFromTheirDistance) {
         m.Copy(5, k.distance);
         PutHistoryMatch(w, c, 1, 2);
         m.Copy(k.historyLength, k.distance);
+        PutLiterals(w, c, "|");
+        m.Literal('|');
     }
     UnpackResult r = RunUnpack(w.Bytes(), static_cast<uint32_t>(m.out().size()));
     EXPECT_EQ(r.output, m.out());
