@@ -75,7 +75,10 @@ BuiltArchive BuildArchiveWithLayout(const ArchiveSpec &spec) {
     bool chainStarted = false;
     for (size_t i = 0; i < count; ++i) {
         const EntrySpec &e = spec.entries[i];
-        const bool solid = e.solidFlag.value_or(spec.solid && i > 0);
+        // A compressed entry continues the stream only after another
+        // compressed one; a stored entry carries the flag from the second
+        // entry on.
+        const bool solid = e.solidFlag.value_or(spec.solid && (e.stored ? i > 0 : chainStarted));
         flags[i] = static_cast<uint16_t>(kLongBlock | e.extraFlags | (solid ? kFileSolid : 0) |
                                          (e.password.empty() ? 0 : kFileEncrypted) |
                                          (e.comment.empty() ? 0 : kFileComment));

@@ -294,12 +294,17 @@ struct StreamEncoder::Impl {
     }
 
     // Opens a file: resets or joins the chain and starts its first block.
-    void BeginFile(int firstChannels, const CompressOptions &o, bool solid, SolidJoin join, bool pad16) {
+    // An empty solid file starts no block: the decoder reads at most one
+    // end-of-block and table set from it (at its end), and that one is left
+    // for the next file's trailing tables.
+    void BeginFile(int firstChannels, const CompressOptions &o, bool solid, SolidJoin join, bool pad16, bool empty) {
         if (finished) throw std::logic_error("encoder already finished");
         if (solid && block < 0) throw std::invalid_argument("a solid file needs a previous file in its chain");
         if (!solid) Reset();
         const bool sameMode = block >= 0 && blocks[block].channels == firstChannels;
-        if (solid && join == SolidJoin::TrailingTables) {
+        if (solid && empty) {
+            files.emplace_back();
+        } else if (solid && join == SolidJoin::TrailingTables) {
             // The previous file ends with end-of-block and the new tables;
             // its end-of-file look-ahead reads them.
             std::vector<Op> &previous = files.back();
@@ -538,32 +543,33 @@ StreamEncoder::~StreamEncoder() = default;
 size_t StreamEncoder::AddFile(std::string_view data, const CompressOptions &o, bool solid, SolidJoin join,
                               bool pad16) {
     Impl &m = *impl_;
-    for (const Segment &s : o.segments)
+    // The plan as it applies to this data: segments cut to the data's size,
+    // empty ones dropped, the rest LZ.
+    std::vector<Segment> plan;
+    size_t planned = 0;
+    for (const Segment &s : o.segments) {
         if (s.channels < 0 || s.channels > 4) throw std::invalid_argument("segment channels must be 0..4");
-    const int firstChannels = (!o.segments.empty() && o.segments[0].bytes > 0) ? o.segments[0].channels : 0;
-    m.BeginFile(firstChannels, o, solid, join, pad16);
+        const size_t bytes = std::min<size_t>(s.bytes, data.size() - planned);
+        if (bytes > 0) plan.push_back({static_cast<uint32_t>(bytes), s.channels});
+        planned += bytes;
+    }
+    if (planned < data.size()) plan.push_back({static_cast<uint32_t>(data.size() - planned), 0});
 
-    const size_t start = m.history.size();
+    m.BeginFile(plan.empty() ? 0 : plan.front().channels, o, solid, join, pad16, data.empty());
+    size_t pos = m.history.size();
     m.history.append(data);
     m.outputs.back().assign(data);
-    const size_t end = m.history.size();
-
-    size_t pos = start;
-    bool firstSegment = true;
-    auto run = [&](size_t bytes, int channelsOfSegment) {
-        if (bytes == 0) return;
-        if (!firstSegment) m.StartBlock(channelsOfSegment, o, true);
-        firstSegment = false;
-        const size_t stop = pos + bytes;
-        if (channelsOfSegment == 0) {
+    for (size_t i = 0; i < plan.size(); ++i) {
+        // The file's first block was started for the first segment.
+        if (i > 0) m.StartBlock(plan[i].channels, o, true);
+        const size_t stop = pos + plan[i].bytes;
+        if (plan[i].channels == 0) {
             m.ParseLz(pos, stop, o);
         } else {
-            for (size_t i = pos; i < stop; ++i) m.AddAudioByte(static_cast<uint8_t>(m.history[i]));
+            for (size_t k = pos; k < stop; ++k) m.AddAudioByte(static_cast<uint8_t>(m.history[k]));
         }
         pos = stop;
-    };
-    for (const Segment &s : o.segments) run(std::min<size_t>(s.bytes, end - pos), s.channels);
-    run(end - pos, 0);
+    }
     m.EndFile();
     return m.files.size() - 1;
 }
@@ -571,7 +577,7 @@ size_t StreamEncoder::AddFile(std::string_view data, const CompressOptions &o, b
 size_t StreamEncoder::AddTokens(const std::vector<Token> &tokens, const CompressOptions &o, bool solid,
                                 SolidJoin join, bool pad16) {
     Impl &m = *impl_;
-    m.BeginFile(0, o, solid, join, pad16);
+    m.BeginFile(0, o, solid, join, pad16, false);
     for (const Token &t : tokens) {
         if (t.kind == TokenKind::NewBlock) {
             m.StartBlock(0, o, true);

@@ -78,9 +78,11 @@ struct EntrySpec {
     // is then what the tokens produce.
     std::optional<std::vector<Token>> tokens;
     SolidJoin join = SolidJoin::LeadingTables;
-    // Flag 0x10. Default: set in a solid archive on every entry after the
-    // first; a compressed entry continues the stream state only when an
-    // earlier compressed entry exists.
+    // Flag 0x10. Default, in a solid archive: set on a compressed entry that
+    // follows another compressed entry (the stream goes on), and on a stored
+    // entry that is not the first. Set explicitly on a compressed entry with
+    // no compressed entry before it, the flag is written but the entry's
+    // stream starts afresh.
     std::optional<bool> solidFlag;
 
     // Faults: each replaces what the writer would otherwise store.

@@ -325,12 +325,15 @@ TEST(StreamSolid, EveryJoinKeepsTheStreamGoing) {
         std::vector<ChainFile> files;
         files.push_back({text, {}, join, false});
         files.push_back({text.substr(500, 9000) + "tail", {}, join, false});  // matches into the first file
+        // Empty files start no block: the decoder reads at most one table
+        // set from an empty file, which the next file may need.
+        files.push_back({"", {}, join, false});
         files.push_back({"", {}, join, false});
         files.push_back({samples::Records(8000, 71), {}, join, false});
         StreamStats s;
         ExpectChainRoundTrip(files, "", &s);
-        EXPECT_EQ(s.trailingTables, join == SolidJoin::TrailingTables ? 3u : 0u);
-        EXPECT_EQ(s.lzBlocks, join == SolidJoin::SameBlock ? 1u : 4u);
+        EXPECT_EQ(s.trailingTables, join == SolidJoin::TrailingTables ? 2u : 0u);
+        EXPECT_EQ(s.lzBlocks, join == SolidJoin::SameBlock ? 1u : 3u);
     }
 }
 
