@@ -61,9 +61,9 @@ uint32_t DosDateTime(int year, int month, int day, int hour, int minute, int sec
     return date << 16 | time;
 }
 
-BuiltArchive BuildArchiveWithLayout(const ArchiveSpec &spec) {
+BuiltArchive BuildArchiveWithLayout(const ArchiveSpec &plan) {
     BuiltArchive out;
-    const size_t count = spec.entries.size();
+    const size_t count = plan.entries.size();
 
     // Pass 1: the flags and packed data of every entry. Compressed entries
     // share one encoder so that solid ones continue each other's stream.
@@ -74,11 +74,11 @@ BuiltArchive BuildArchiveWithLayout(const ArchiveSpec &spec) {
     StreamEncoder encoder;
     bool chainStarted = false;
     for (size_t i = 0; i < count; ++i) {
-        const EntrySpec &e = spec.entries[i];
+        const EntrySpec &e = plan.entries[i];
         // A compressed entry continues the stream only after another
         // compressed one; a stored entry carries the flag from the second
         // entry on.
-        const bool solid = e.solidFlag.value_or(spec.solid && (e.stored ? i > 0 : chainStarted));
+        const bool solid = e.solidFlag.value_or(plan.solid && (e.stored ? i > 0 : chainStarted));
         flags[i] = static_cast<uint16_t>(kLongBlock | e.extraFlags | (solid ? kFileSolid : 0) |
                                          (e.password.empty() ? 0 : kFileEncrypted) |
                                          (e.comment.empty() ? 0 : kFileComment));
@@ -99,7 +99,7 @@ BuiltArchive BuildArchiveWithLayout(const ArchiveSpec &spec) {
     out.stats = encoder.stats();
 
     for (size_t i = 0; i < count; ++i) {
-        const EntrySpec &e = spec.entries[i];
+        const EntrySpec &e = plan.entries[i];
         if (e.stored) {
             packed[i] = data[i];
             // Enciphered data is a whole number of 16-byte blocks; the
@@ -114,29 +114,29 @@ BuiltArchive BuildArchiveWithLayout(const ArchiveSpec &spec) {
 
     // Pass 2: the bytes.
     std::string &a = out.bytes;
-    a = spec.prefix + MarkerBytes(spec.marker);
+    a = plan.prefix + MarkerBytes(plan.marker);
 
     std::string main;
     Put16(main, 0);
     main.push_back(static_cast<char>(kMainHeaderType));
-    Put16(main, static_cast<uint16_t>(spec.mainFlags | (spec.solid ? kMainSolid : 0) |
-                                      (spec.mainComment.empty() ? 0 : kMainComment)));
+    Put16(main, static_cast<uint16_t>(plan.mainFlags | (plan.solid ? kMainSolid : 0) |
+                                      (plan.mainComment.empty() ? 0 : kMainComment)));
     Put16(main, 0);
     Put16(main, 0);  // reserved
     Put32(main, 0);  // reserved
-    main += spec.mainComment;
-    Set16(main, 5, spec.mainHeaderSize.value_or(static_cast<uint16_t>(main.size())));
+    main += plan.mainComment;
+    Set16(main, 5, plan.mainHeaderSize.value_or(static_cast<uint16_t>(main.size())));
     SetCheck(main, main.size(), false);
     a += main;
 
     auto blocksAt = [&](size_t position) {
-        for (const RawBlock &b : spec.blocks)
+        for (const RawBlock &b : plan.blocks)
             if (b.position == position) a += RawBlockBytes(b);
     };
 
     for (size_t i = 0; i < count; ++i) {
         blocksAt(i);
-        const EntrySpec &e = spec.entries[i];
+        const EntrySpec &e = plan.entries[i];
         if (e.name.size() > 0xFFFF) throw std::invalid_argument("name too long for its size field");
         std::string h;
         Put16(h, 0);
@@ -173,10 +173,10 @@ BuiltArchive BuildArchiveWithLayout(const ArchiveSpec &spec) {
         a += packed[i];
     }
     blocksAt(count);
-    for (const RawBlock &b : spec.blocks)
+    for (const RawBlock &b : plan.blocks)
         if (b.position > count) throw std::invalid_argument("raw block placed past the last entry");
 
-    if (spec.endOfArchive) {
+    if (plan.endOfArchive) {
         std::string end;
         Put16(end, 0);
         end.push_back(static_cast<char>(kEndOfArchiveType));
@@ -188,7 +188,7 @@ BuiltArchive BuildArchiveWithLayout(const ArchiveSpec &spec) {
     return out;
 }
 
-std::string BuildArchive(const ArchiveSpec &spec) { return BuildArchiveWithLayout(spec).bytes; }
+std::string BuildArchive(const ArchiveSpec &plan) { return BuildArchiveWithLayout(plan).bytes; }
 
 void WriteFile(const std::filesystem::path &path, const std::string &bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);

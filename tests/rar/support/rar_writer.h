@@ -3,9 +3,9 @@
 // oddity and fault the reader has to survive (odd markers, unknown blocks,
 // wrong checks, lying sizes, long names, ...).
 //
-//   rarwriter::ArchiveSpec spec;
-//   spec.entries.push_back({.name = "a.txt", .data = "hello"});
-//   std::string archive = rarwriter::BuildArchive(spec);
+//   rarwriter::ArchiveSpec plan;
+//   plan.entries.push_back(rarwriter::Compressed("a.txt", "hello"));
+//   std::string archive = rarwriter::BuildArchive(plan);
 //
 // Lower-level pieces (CRC-32 and cipher, bit writer, Huffman codes, the
 // packed-stream encoder) are in the headers included below.
@@ -162,8 +162,8 @@ struct BuiltArchive {
     StreamStats stats;               // of all compressed entries together
 };
 
-BuiltArchive BuildArchiveWithLayout(const ArchiveSpec &spec);
-std::string BuildArchive(const ArchiveSpec &spec);
+BuiltArchive BuildArchiveWithLayout(const ArchiveSpec &plan);
+std::string BuildArchive(const ArchiveSpec &plan);
 
 // Writes bytes to a file, replacing it; throws std::runtime_error on failure.
 void WriteFile(const std::filesystem::path &path, const std::string &bytes);

@@ -66,14 +66,14 @@ std::vector<std::string> ListNames(const std::filesystem::path &archive, int *co
 // Whether the plain model of the reading rules decodes entry `index` of a
 // built archive: printed with a failed round trip, it tells a fault of the
 // writer from one of the library.
-std::string ModelVerdict(const ArchiveSpec &spec, const BuiltArchive &built, size_t index) {
-    if (spec.entries[index].stored) return "stored entry";
+std::string ModelVerdict(const ArchiveSpec &plan, const BuiltArchive &built, size_t index) {
+    if (plan.entries[index].stored) return "stored entry";
     model::StreamModel m;
     bool chain = false;
     for (size_t i = 0; i <= index; ++i) {
-        const EntrySpec &e = spec.entries[i];
+        const EntrySpec &e = plan.entries[i];
         const EntryLayout &l = built.entries[i];
-        if (e.stored || (i < index && !spec.solid)) continue;
+        if (e.stored || (i < index && !plan.solid)) continue;
         std::string packed = built.bytes.substr(l.dataOffset, l.packedSize);
         if (!e.password.empty() && packed.size() % 16 == 0) Cipher20(e.password).Decrypt(packed);
         const bool solidFlag = (static_cast<uint8_t>(built.bytes[l.headerOffset + 3]) & kFileSolid) != 0;
@@ -89,8 +89,8 @@ std::string ModelVerdict(const ArchiveSpec &spec, const BuiltArchive &built, siz
 
 class RoundTrip : public ::testing::Test {
 protected:
-    std::filesystem::path Write(const ArchiveSpec &spec, const std::string &name = "t.rar") {
-        built_ = BuildArchiveWithLayout(spec);
+    std::filesystem::path Write(const ArchiveSpec &plan, const std::string &name = "t.rar") {
+        built_ = BuildArchiveWithLayout(plan);
         return dir_.Write(name, built_.bytes);
     }
     std::filesystem::path WriteBytes(const std::string &bytes, const std::string &name = "raw.rar") {
@@ -101,21 +101,21 @@ protected:
     // entry is asked for with its own password; in a solid archive, one
     // without a password is asked for with the password of the encrypted
     // entries before it, which are decoded on the way.
-    void ExpectAllEntries(const ArchiveSpec &spec) {
-        const auto path = Write(spec);
+    void ExpectAllEntries(const ArchiveSpec &plan) {
+        const auto path = Write(plan);
         std::vector<std::string> names;
         std::string chainPassword;
-        for (size_t i = 0; i < spec.entries.size(); ++i) {
-            SCOPED_TRACE(spec.entries[i].name);
-            names.push_back(spec.entries[i].name);
-            const std::string &own = spec.entries[i].password;
-            if (spec.solid && !own.empty()) chainPassword = own;
+        for (size_t i = 0; i < plan.entries.size(); ++i) {
+            SCOPED_TRACE(plan.entries[i].name);
+            names.push_back(plan.entries[i].name);
+            const std::string &own = plan.entries[i].password;
+            if (plan.solid && !own.empty()) chainPassword = own;
             const std::string &password = own.empty() ? chainPassword : own;
-            const Extracted e = Extract(path, spec.entries[i].name, password.empty() ? nullptr : password.c_str());
-            ASSERT_EQ(e.result, 1) << ModelVerdict(spec, built_, i);
+            const Extracted e = Extract(path, plan.entries[i].name, password.empty() ? nullptr : password.c_str());
+            ASSERT_EQ(e.result, 1) << ModelVerdict(plan, built_, i);
             ASSERT_EQ(e.data.size(), built_.entries[i].data.size());
             EXPECT_TRUE(e.data == built_.entries[i].data)
-                << ModelVerdict(spec, built_, i) << "; first difference at "
+                << ModelVerdict(plan, built_, i) << "; first difference at "
                 << std::mismatch(e.data.begin(), e.data.end(), built_.entries[i].data.begin()).first - e.data.begin();
         }
         EXPECT_EQ(ListNames(path), names);
@@ -137,26 +137,26 @@ TEST_F(RoundTrip, ContentsStoredAndCompressed) {
         {"runs.bin", samples::Runs(80000, 4)},
         {"zeros.bin", std::string(70000, '\0')},
     };
-    ArchiveSpec spec;
+    ArchiveSpec plan;
     for (const auto &[name, data] : contents) {
-        spec.entries.push_back(Compressed("packed/" + name, data));
-        spec.entries.push_back(Stored("stored/" + name, data));
+        plan.entries.push_back(Compressed("packed/" + name, data));
+        plan.entries.push_back(Stored("stored/" + name, data));
     }
-    ExpectAllEntries(spec);
+    ExpectAllEntries(plan);
 }
 
 TEST_F(RoundTrip, AudioInOneToFourChannels) {
-    ArchiveSpec spec;
+    ArchiveSpec plan;
     for (int channels = 1; channels <= 4; ++channels) {
         for (int width : {1, 2}) {
             if (width == 2 && channels % 2) continue;
             CompressOptions o;
             o.segments = {{1u << 30, channels}};
             const std::string name = "pcm" + std::to_string(8 * width) + "_" + std::to_string(channels) + "ch.raw";
-            spec.entries.push_back(Compressed(name, samples::Pcm(60000 + channels, channels / width, width, channels), o));
+            plan.entries.push_back(Compressed(name, samples::Pcm(60000 + channels, channels / width, width, channels), o));
         }
     }
-    ExpectAllEntries(spec);
+    ExpectAllEntries(plan);
 }
 
 TEST_F(RoundTrip, BlockSwitchesWithinOneFile) {
@@ -166,9 +166,9 @@ TEST_F(RoundTrip, BlockSwitchesWithinOneFile) {
     CompressOptions o;
     o.segments = {{7000, 0}, {9001, 2}, {8000, 4}, {3001, 1}, {6000, 0}, {6001, 3}};
     o.blockBytes = 1500;
-    ArchiveSpec spec;
-    spec.entries.push_back(Compressed("switches.bin", data, o));
-    ExpectAllEntries(spec);
+    ArchiveSpec plan;
+    plan.entries.push_back(Compressed("switches.bin", data, o));
+    ExpectAllEntries(plan);
     EXPECT_EQ(built_.stats.audioBlocks, 4u);
     EXPECT_GT(built_.stats.lzBlocks, 8u);
 }
@@ -177,10 +177,10 @@ TEST_F(RoundTrip, MoreThanTheWindowWrapsAround) {
     // 2.5 MiB: the window wraps twice; far matches reach back 0x50000 and
     // the full 1 MiB.
     const std::string block = samples::Random(kWindowSize, 20);
-    ArchiveSpec spec;
-    spec.entries.push_back(Compressed("far.bin", samples::FarRepeats(1300000, 0x50000, 21)));
-    spec.entries.push_back(Compressed("window.bin", block + block.substr(0, 300000) + samples::Text(1000000, 22)));
-    ExpectAllEntries(spec);
+    ArchiveSpec plan;
+    plan.entries.push_back(Compressed("far.bin", samples::FarRepeats(1300000, 0x50000, 21)));
+    plan.entries.push_back(Compressed("window.bin", block + block.substr(0, 300000) + samples::Text(1000000, 22)));
+    ExpectAllEntries(plan);
     EXPECT_EQ(built_.stats.farthestDistance, kWindowSize);
     EXPECT_GT(built_.stats.longsFrom0x40000, 0u);
     EXPECT_GT(built_.stats.historyFrom0x40000, 0u);
@@ -207,19 +207,19 @@ TEST_F(RoundTrip, EveryEncoderOption) {
         {"9-bit-codes", [](CompressOptions &o) { o.maxCodeLength = 9; }},
         {"tiny-blocks", [](CompressOptions &o) { o.blockBytes = 300; }},
     };
-    ArchiveSpec spec;
+    ArchiveSpec plan;
     for (auto &[name, apply] : variants) {
         CompressOptions o;
         o.segments = {{30000, 0}, {6000, 2}};
         apply(o);
-        spec.entries.push_back(Compressed(name, data, o));
+        plan.entries.push_back(Compressed(name, data, o));
     }
     // Every method byte other than stored goes to the same unpacker.
     for (uint8_t method = 0x31; method <= 0x35; ++method) {
-        spec.entries.push_back(Compressed("method" + std::to_string(method), data.substr(method * 100, 5000)));
-        spec.entries.back().method = method;
+        plan.entries.push_back(Compressed("method" + std::to_string(method), data.substr(method * 100, 5000)));
+        plan.entries.back().method = method;
     }
-    ExpectAllEntries(spec);
+    ExpectAllEntries(plan);
 }
 
 TEST_F(RoundTrip, LongestCodesTheFormatAllows) {
@@ -227,9 +227,9 @@ TEST_F(RoundTrip, LongestCodesTheFormatAllows) {
     for (int i = 0; i < 22; ++i) skewed += std::string(size_t{1} << (i < 16 ? i : 16), static_cast<char>('a' + i)) + "!";
     CompressOptions o;
     o.longMatches = o.shortMatches = o.history = o.repeat = false;
-    ArchiveSpec spec;
-    spec.entries.push_back(Compressed("skewed", skewed, o));
-    ExpectAllEntries(spec);
+    ArchiveSpec plan;
+    plan.entries.push_back(Compressed("skewed", skewed, o));
+    ExpectAllEntries(plan);
     EXPECT_EQ(built_.stats.longestCode, 15);
 }
 
@@ -254,10 +254,10 @@ TEST_F(RoundTrip, TokensReachEveryCornerOfTheMatchRules) {
     t.push_back(Token::Block());
     t.push_back(Token::LongMatch(259, 0x2000));
     t.push_back(Token::Hist(1, 259));        // every bonus but the far one: 255 + 2 + 2
-    ArchiveSpec spec;
+    ArchiveSpec plan;
     EntrySpec e = Compressed("tokens.bin", "");
     e.tokens = t;
-    spec.entries.push_back(e);
+    plan.entries.push_back(e);
     // A file over 1 MiB whose last match reaches exactly the window size,
     // with the longest match there is.
     std::vector<Token> far;
@@ -266,8 +266,8 @@ TEST_F(RoundTrip, TokensReachEveryCornerOfTheMatchRules) {
     far.push_back(Token::Hist(1, 260));
     EntrySpec f = Compressed("far-tokens.bin", "");
     f.tokens = far;
-    spec.entries.push_back(f);
-    ExpectAllEntries(spec);
+    plan.entries.push_back(f);
+    ExpectAllEntries(plan);
     EXPECT_EQ(built_.entries[0].data.substr(0, 6), std::string(6, '\0'));
 }
 
@@ -288,11 +288,11 @@ TEST_F(RoundTrip, LengthBonusesStartExactlyAtTheirDistances) {
     t.push_back(Token::LongMatch(5, 0x40000));
     t.push_back(Token::Hist(1, 5));          // three bonuses
     t.push_back(Token::Hist(1, 260));
-    ArchiveSpec spec;
+    ArchiveSpec plan;
     EntrySpec e = Compressed("bonuses.bin", "");
     e.tokens = t;
-    spec.entries.push_back(e);
-    ExpectAllEntries(spec);
+    plan.entries.push_back(e);
+    ExpectAllEntries(plan);
 }
 
 // ---- solid archives ----
@@ -300,38 +300,38 @@ TEST_F(RoundTrip, LengthBonusesStartExactlyAtTheirDistances) {
 TEST_F(RoundTrip, SolidChainsInEveryJoinWithStoredAndEmptyFiles) {
     for (SolidJoin join : {SolidJoin::LeadingTables, SolidJoin::TrailingTables, SolidJoin::SameBlock}) {
         SCOPED_TRACE(static_cast<int>(join));
-        ArchiveSpec spec;
-        spec.solid = true;
+        ArchiveSpec plan;
+        plan.solid = true;
         const std::string text = samples::Text(40000, 40);
         CompressOptions audio;
         audio.segments = {{1u << 30, 3}};
-        spec.entries.push_back(Compressed("a.txt", text));
-        spec.entries.push_back(Compressed("b.txt", text.substr(1000, 20000) + "changed"));
-        spec.entries.push_back(Stored("c.stored", "stored in the middle of a solid archive"));
-        spec.entries.push_back(Compressed("d.empty", ""));
-        spec.entries.push_back(Compressed("e.pcm", samples::Pcm(10001, 3, 1, 41), audio));
-        spec.entries.push_back(Compressed("f.pcm", samples::Pcm(7000, 3, 1, 42), audio));
-        spec.entries.push_back(Compressed("g.rec", samples::Records(30000, 43)));
-        spec.entries.push_back(Compressed("h.txt", text.substr(5000, 3000)));
-        for (auto &e : spec.entries) e.join = join;
-        ExpectAllEntries(spec);
+        plan.entries.push_back(Compressed("a.txt", text));
+        plan.entries.push_back(Compressed("b.txt", text.substr(1000, 20000) + "changed"));
+        plan.entries.push_back(Stored("c.stored", "stored in the middle of a solid archive"));
+        plan.entries.push_back(Compressed("d.empty", ""));
+        plan.entries.push_back(Compressed("e.pcm", samples::Pcm(10001, 3, 1, 41), audio));
+        plan.entries.push_back(Compressed("f.pcm", samples::Pcm(7000, 3, 1, 42), audio));
+        plan.entries.push_back(Compressed("g.rec", samples::Records(30000, 43)));
+        plan.entries.push_back(Compressed("h.txt", text.substr(5000, 3000)));
+        for (auto &e : plan.entries) e.join = join;
+        ExpectAllEntries(plan);
     }
 }
 
 TEST_F(RoundTrip, SolidChainWiderThanTheWindow) {
-    ArchiveSpec spec;
-    spec.solid = true;
-    for (int i = 0; i < 5; ++i) spec.entries.push_back(Compressed("part" + std::to_string(i), samples::Text(400000, 50 + i % 2)));
-    ExpectAllEntries(spec);
+    ArchiveSpec plan;
+    plan.solid = true;
+    for (int i = 0; i < 5; ++i) plan.entries.push_back(Compressed("part" + std::to_string(i), samples::Text(400000, 50 + i % 2)));
+    ExpectAllEntries(plan);
 }
 
 // ---- passwords ----
 
 TEST_F(RoundTrip, EncryptedEntries) {
-    ArchiveSpec spec;
+    ArchiveSpec plan;
     auto add = [&](EntrySpec e, const char *password) {
         e.password = password;
-        spec.entries.push_back(std::move(e));
+        plan.entries.push_back(std::move(e));
     };
     add(Compressed("secret.txt", samples::Text(50000, 60)), "password");
     add(Stored("secret87.txt", samples::Text(87, 61)), "password");
@@ -341,10 +341,10 @@ TEST_F(RoundTrip, EncryptedEntries) {
     CompressOptions audio;
     audio.segments = {{1u << 30, 2}};
     add(Compressed("secret.pcm", samples::Pcm(30001, 2, 1, 63), audio), "pcm");
-    spec.entries.push_back(Compressed("plain.txt", "not encrypted"));
-    ExpectAllEntries(spec);
+    plan.entries.push_back(Compressed("plain.txt", "not encrypted"));
+    ExpectAllEntries(plan);
 
-    const auto path = Write(spec);
+    const auto path = Write(plan);
     EXPECT_EQ(Extract(path, "secret.txt", "wrong").result, 0);
     EXPECT_EQ(Extract(path, "secret87.txt", nullptr).result, 0);
     EXPECT_EQ(Extract(path, "secret87.txt", "").result, 0);
@@ -356,19 +356,19 @@ TEST_F(RoundTrip, EncryptedEntries) {
 TEST_F(RoundTrip, EncryptedSolidChain) {
     for (SolidJoin join : {SolidJoin::LeadingTables, SolidJoin::TrailingTables, SolidJoin::SameBlock}) {
         SCOPED_TRACE(static_cast<int>(join));
-        ArchiveSpec spec;
-        spec.solid = true;
+        ArchiveSpec plan;
+        plan.solid = true;
         CompressOptions audio;
         audio.segments = {{1u << 30, 4}};
         for (int i = 0; i < 4; ++i) {
-            spec.entries.push_back(Compressed("t" + std::to_string(i), samples::Text(3000 + 17 * i, 70 + i)));
-            spec.entries.push_back(Compressed("p" + std::to_string(i), samples::Pcm(2001 + 5 * i, 4, 1, 75 + i), audio));
+            plan.entries.push_back(Compressed("t" + std::to_string(i), samples::Text(3000 + 17 * i, 70 + i)));
+            plan.entries.push_back(Compressed("p" + std::to_string(i), samples::Pcm(2001 + 5 * i, 4, 1, 75 + i), audio));
         }
-        for (auto &e : spec.entries) {
+        for (auto &e : plan.entries) {
             e.password = "solid secret";
             e.join = join;
         }
-        ExpectAllEntries(spec);
+        ExpectAllEntries(plan);
     }
 }
 
@@ -380,8 +380,8 @@ TEST_F(RoundTrip, RandomArchivesFromFixedSeeds) {
         SCOPED_TRACE(seed);
         std::mt19937 rng(seed);
         auto pick = [&](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
-        ArchiveSpec spec;
-        spec.solid = pick(2) == 0;
+        ArchiveSpec plan;
+        plan.solid = pick(2) == 0;
         const uint32_t count = 1 + pick(6);
         for (uint32_t i = 0; i < count; ++i) {
             std::string data;
@@ -412,60 +412,60 @@ TEST_F(RoundTrip, RandomArchivesFromFixedSeeds) {
             e.stored = pick(6) == 0;
             e.join = static_cast<SolidJoin>(pick(3));
             // A solid archive is opened with one password for all.
-            if (pick(4) == 0) e.password = spec.solid ? "solid" : "pw" + std::to_string(pick(100));
-            spec.entries.push_back(std::move(e));
+            if (pick(4) == 0) e.password = plan.solid ? "solid" : "pw" + std::to_string(pick(100));
+            plan.entries.push_back(std::move(e));
         }
-        ExpectAllEntries(spec);
+        ExpectAllEntries(plan);
     }
 }
 
 // ---- oddities a reader must accept ----
 
 TEST_F(RoundTrip, OddButValidArchives) {
-    ArchiveSpec spec;
-    spec.marker = Marker::Alternative;
-    spec.mainComment = std::string("\x01\x02 archive comment bytes", 24);
-    spec.endOfArchive = true;
-    spec.entries.push_back(Compressed("commented.txt", samples::Text(5000, 80)));
-    spec.entries.back().comment = "a file comment between the name and the data";
-    spec.entries.push_back(Compressed("exttime.txt", samples::Text(4000, 81)));
-    spec.entries.back().extraFlags = kFileExtendedTime;
-    spec.entries.back().extra = std::string("\x00\xF0\x11\x22\x33\x44\x55", 7);
-    spec.entries.push_back(Stored("exttime-stored.txt", "stored, with bytes after the name"));
-    spec.entries.back().extra = std::string("\x00\xF0", 2);
-    spec.entries.push_back(Stored("broken-check.txt", "a wrong header check is only logged"));
-    spec.entries.back().badHeaderCheck = true;
-    spec.entries.push_back(Stored("DOCS\\README.TXT", "found by another spelling"));
-    spec.entries.push_back(Stored("docs/readme.txt", "a second entry of the same name is never reached"));
-    spec.entries.push_back(Stored("dir", ""));
-    spec.entries.back().extraFlags = kFileDirectory;
-    spec.entries.back().attributes = 0x10;
-    spec.blocks.push_back(Block(1, 0x7A, kLongBlock, "unknown with data", std::string(100, 'u')));
-    spec.blocks.push_back(Block(2, 0x75, 0, "old comment block"));
-    spec.blocks.push_back(Block(3, 0x78, kLongBlock, "", std::string(3000, 'r')));
-    const auto path = Write(spec);
-    for (size_t i = 0; i < spec.entries.size(); ++i) {
-        if (spec.entries[i].name == "docs/readme.txt") continue;
-        SCOPED_TRACE(spec.entries[i].name);
-        const Extracted e = Extract(path, spec.entries[i].name);
+    ArchiveSpec plan;
+    plan.marker = Marker::Alternative;
+    plan.mainComment = std::string("\x01\x02 archive comment bytes", 24);
+    plan.endOfArchive = true;
+    plan.entries.push_back(Compressed("commented.txt", samples::Text(5000, 80)));
+    plan.entries.back().comment = "a file comment between the name and the data";
+    plan.entries.push_back(Compressed("exttime.txt", samples::Text(4000, 81)));
+    plan.entries.back().extraFlags = kFileExtendedTime;
+    plan.entries.back().extra = std::string("\x00\xF0\x11\x22\x33\x44\x55", 7);
+    plan.entries.push_back(Stored("exttime-stored.txt", "stored, with bytes after the name"));
+    plan.entries.back().extra = std::string("\x00\xF0", 2);
+    plan.entries.push_back(Stored("broken-check.txt", "a wrong header check is only logged"));
+    plan.entries.back().badHeaderCheck = true;
+    plan.entries.push_back(Stored("DOCS\\README.TXT", "found by another spelling"));
+    plan.entries.push_back(Stored("docs/readme.txt", "a second entry of the same name is never reached"));
+    plan.entries.push_back(Stored("dir", ""));
+    plan.entries.back().extraFlags = kFileDirectory;
+    plan.entries.back().attributes = 0x10;
+    plan.blocks.push_back(Block(1, 0x7A, kLongBlock, "unknown with data", std::string(100, 'u')));
+    plan.blocks.push_back(Block(2, 0x75, 0, "old comment block"));
+    plan.blocks.push_back(Block(3, 0x78, kLongBlock, "", std::string(3000, 'r')));
+    const auto path = Write(plan);
+    for (size_t i = 0; i < plan.entries.size(); ++i) {
+        if (plan.entries[i].name == "docs/readme.txt") continue;
+        SCOPED_TRACE(plan.entries[i].name);
+        const Extracted e = Extract(path, plan.entries[i].name);
         EXPECT_EQ(e.result, 1);
         EXPECT_TRUE(e.data == built_.entries[i].data);
     }
-    EXPECT_EQ(ListNames(path).size(), spec.entries.size());
+    EXPECT_EQ(ListNames(path).size(), plan.entries.size());
     EXPECT_EQ(Extract(path, "docs/readme.txt").data, "found by another spelling");
     EXPECT_EQ(Extract(path, "docs_readme.txt").data, "found by another spelling");
 }
 
 TEST_F(RoundTrip, ListingCarriesTheHeaderFields) {
-    ArchiveSpec spec;
+    ArchiveSpec plan;
     EntrySpec e = Compressed("fields.txt", samples::Text(3000, 90));
     e.hostOs = 3;
     e.fileTime = DosDateTime(1999, 12, 31, 23, 59, 58);
     e.attributes = 0x81A4;
     e.method = 0x35;
-    spec.entries.push_back(e);
-    spec.entries.push_back(Stored(std::string(300, 'L'), "long name"));
-    const auto path = Write(spec);
+    plan.entries.push_back(e);
+    plan.entries.push_back(Stored(std::string(300, 'L'), "long name"));
+    const auto path = Write(plan);
     RarListEntry *list = nullptr;
     ASSERT_EQ(RarListFiles(path.c_str(), &list), 2);
     ASSERT_NE(list, nullptr);
@@ -487,10 +487,10 @@ TEST_F(RoundTrip, ListingCarriesTheHeaderFields) {
 }
 
 TEST_F(RoundTrip, ArchiveWithoutFiles) {
-    ArchiveSpec spec;
-    spec.mainComment = "only a comment";
-    spec.blocks.push_back(Block(0, 0x7A, kLongBlock, "", "data of an unknown block"));
-    const auto path = Write(spec);
+    ArchiveSpec plan;
+    plan.mainComment = "only a comment";
+    plan.blocks.push_back(Block(0, 0x7A, kLongBlock, "", "data of an unknown block"));
+    const auto path = Write(plan);
     RarListEntry *list = reinterpret_cast<RarListEntry *>(8);
     EXPECT_EQ(RarListFiles(path.c_str(), &list), 0);
     EXPECT_EQ(list, nullptr);
@@ -500,29 +500,29 @@ TEST_F(RoundTrip, ArchiveWithoutFiles) {
 // ---- faults ----
 
 TEST_F(RoundTrip, RejectedStarts) {
-    ArchiveSpec spec;
-    spec.entries.push_back(Stored("a", "a"));
+    ArchiveSpec plan;
+    plan.entries.push_back(Stored("a", "a"));
     for (Marker m : {Marker::Old, Marker::None}) {
-        spec.marker = m;
-        const auto path = Write(spec);
+        plan.marker = m;
+        const auto path = Write(plan);
         EXPECT_EQ(Extract(path, "a").result, 0);
         RarListEntry *untouched = reinterpret_cast<RarListEntry *>(8);
         EXPECT_EQ(RarListFiles(path.c_str(), &untouched), 0);
         EXPECT_EQ(untouched, reinterpret_cast<RarListEntry *>(8));
     }
-    spec.marker = Marker::Rar;
-    spec.prefix = "MZ self-extractor stub";
-    EXPECT_EQ(Extract(Write(spec), "a").result, 0);
+    plan.marker = Marker::Rar;
+    plan.prefix = "MZ self-extractor stub";
+    EXPECT_EQ(Extract(Write(plan), "a").result, 0);
     EXPECT_EQ(Extract(WriteBytes("Rar!\x1a"), "a").result, 0);
     EXPECT_EQ(Extract(dir_ / "missing.rar", "a").result, 0);
 }
 
 TEST_F(RoundTrip, EntriesThatMustFail) {
-    ArchiveSpec spec;
+    ArchiveSpec plan;
     const std::string text = samples::Text(20000, 100);
     auto add = [&](EntrySpec e, const std::function<void(EntrySpec &)> &fault) {
         fault(e);
-        spec.entries.push_back(std::move(e));
+        plan.entries.push_back(std::move(e));
     };
     add(Compressed("bad-crc", text), [](EntrySpec &e) { e.fileCrc = 0xDEADBEEF; });
     add(Stored("bad-crc-stored", text), [](EntrySpec &e) { e.fileCrc = 0xDEADBEEF; });
@@ -539,15 +539,15 @@ TEST_F(RoundTrip, EntriesThatMustFail) {
         e.unpackVersion = 15;
         e.password = "pw";
     });
-    spec.entries.push_back(Stored("version15-stored", "old version, stored: fine"));
-    spec.entries.back().unpackVersion = 15;
-    spec.entries.push_back(Compressed("version15-empty", ""));
-    spec.entries.back().unpackVersion = 15;
-    spec.entries.push_back(Compressed("good", text));
-    const auto path = Write(spec);
-    for (size_t i = 0; i + 3 < spec.entries.size(); ++i) {
-        SCOPED_TRACE(spec.entries[i].name);
-        const Extracted e = Extract(path, spec.entries[i].name, spec.entries[i].password.empty() ? nullptr : "pw");
+    plan.entries.push_back(Stored("version15-stored", "old version, stored: fine"));
+    plan.entries.back().unpackVersion = 15;
+    plan.entries.push_back(Compressed("version15-empty", ""));
+    plan.entries.back().unpackVersion = 15;
+    plan.entries.push_back(Compressed("good", text));
+    const auto path = Write(plan);
+    for (size_t i = 0; i + 3 < plan.entries.size(); ++i) {
+        SCOPED_TRACE(plan.entries[i].name);
+        const Extracted e = Extract(path, plan.entries[i].name, plan.entries[i].password.empty() ? nullptr : "pw");
         EXPECT_EQ(e.result, 0);
         EXPECT_TRUE(e.nullOnFailure);
     }
@@ -555,18 +555,18 @@ TEST_F(RoundTrip, EntriesThatMustFail) {
     EXPECT_EQ(Extract(path, "version15-empty").result, 1);
     EXPECT_EQ(Extract(path, "good").data, text);
     EXPECT_EQ(Extract(path, "not-there").result, 0);
-    EXPECT_EQ(ListNames(path).size(), spec.entries.size());
+    EXPECT_EQ(ListNames(path).size(), plan.entries.size());
 }
 
 TEST_F(RoundTrip, BrokenWalksEndTheArchiveThere) {
     const std::string text = samples::Text(5000, 110);
     auto archiveWith = [&](const std::function<void(ArchiveSpec &)> &fault) {
-        ArchiveSpec spec;
-        spec.entries.push_back(Compressed("first", text));
-        spec.entries.push_back(Stored("second", "second"));
-        spec.entries.push_back(Compressed("third", text.substr(100)));
-        fault(spec);
-        return spec;
+        ArchiveSpec plan;
+        plan.entries.push_back(Compressed("first", text));
+        plan.entries.push_back(Stored("second", "second"));
+        plan.entries.push_back(Compressed("third", text.substr(100)));
+        fault(plan);
+        return plan;
     };
     struct Case {
         const char *name;
@@ -597,21 +597,21 @@ TEST_F(RoundTrip, BrokenWalksEndTheArchiveThere) {
 }
 
 TEST_F(RoundTrip, TruncatedAtEveryByte) {
-    ArchiveSpec spec;
-    spec.solid = true;
-    spec.entries.push_back(Compressed("a.txt", samples::Text(1500, 120)));
-    spec.entries.push_back(Stored("b.bin", "stored"));
-    spec.entries.push_back(Compressed("c.pcm", samples::Pcm(700, 2, 1, 121)));
-    spec.entries.back().options.segments = {{700, 2}};
-    spec.entries.back().password = "pw";
-    const BuiltArchive layout = BuildArchiveWithLayout(spec);
+    ArchiveSpec plan;
+    plan.solid = true;
+    plan.entries.push_back(Compressed("a.txt", samples::Text(1500, 120)));
+    plan.entries.push_back(Stored("b.bin", "stored"));
+    plan.entries.push_back(Compressed("c.pcm", samples::Pcm(700, 2, 1, 121)));
+    plan.entries.back().options.segments = {{700, 2}};
+    plan.entries.back().password = "pw";
+    const BuiltArchive layout = BuildArchiveWithLayout(plan);
     const std::string &whole = layout.bytes;
     for (size_t cut = 0; cut < whole.size(); ++cut) {
         SCOPED_TRACE(cut);
         const auto path = WriteBytes(whole.substr(0, cut));
-        for (size_t i = 0; i < spec.entries.size(); ++i) {
+        for (size_t i = 0; i < plan.entries.size(); ++i) {
             const auto &l = layout.entries[i];
-            const Extracted e = Extract(path, spec.entries[i].name, "pw");
+            const Extracted e = Extract(path, plan.entries[i].name, "pw");
             // Whatever comes back is the entry's true content. An entry
             // whose header is cut is not found; one whose data is whole
             // extracts. (Cutting the last bits of a stream may lose only
@@ -628,18 +628,18 @@ TEST_F(RoundTrip, TruncatedAtEveryByte) {
         }
         int count = 0;
         const auto names = ListNames(path, &count);
-        for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(names[i], spec.entries[i].name);
+        for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(names[i], plan.entries[i].name);
     }
 }
 
 TEST_F(RoundTrip, FlippedBytesNeverBreakTheReader) {
-    ArchiveSpec spec;
-    spec.entries.push_back(Compressed("a.txt", samples::Text(4000, 130)));
+    ArchiveSpec plan;
+    plan.entries.push_back(Compressed("a.txt", samples::Text(4000, 130)));
     CompressOptions audio;
     audio.segments = {{3000, 4}};
-    spec.entries.push_back(Compressed("b.pcm", samples::Pcm(3000, 4, 1, 131), audio));
-    spec.entries.push_back(Compressed("c.rec", samples::Records(3000, 132)));
-    const BuiltArchive layout = BuildArchiveWithLayout(spec);
+    plan.entries.push_back(Compressed("b.pcm", samples::Pcm(3000, 4, 1, 131), audio));
+    plan.entries.push_back(Compressed("c.rec", samples::Records(3000, 132)));
+    const BuiltArchive layout = BuildArchiveWithLayout(plan);
     const std::string &whole = layout.bytes;
     std::mt19937 rng(133);
     for (int round = 0; round < 300; ++round) {

@@ -257,8 +257,8 @@ TEST(WriterSlots, LengthDistanceAndShortSlots) {
 // ---- archive layout ----
 
 TEST(WriterArchive, MarkerMainHeaderAndStoredEntry) {
-    ArchiveSpec spec;
-    spec.solid = true;
+    ArchiveSpec plan;
+    plan.solid = true;
     EntrySpec e;
     e.name = "dir\\file.txt";
     e.data = "hello, archive";
@@ -266,8 +266,8 @@ TEST(WriterArchive, MarkerMainHeaderAndStoredEntry) {
     e.fileTime = DosDateTime(2001, 2, 3, 4, 5, 6);
     e.hostOs = 0;
     e.attributes = 0x21;
-    spec.entries.push_back(e);
-    const BuiltArchive built = BuildArchiveWithLayout(spec);
+    plan.entries.push_back(e);
+    const BuiltArchive built = BuildArchiveWithLayout(plan);
     const std::string &a = built.bytes;
 
     EXPECT_EQ(a.substr(0, 7), std::string("Rar!\x1a\x07\x00", 7));
@@ -297,19 +297,19 @@ TEST(WriterArchive, MarkerMainHeaderAndStoredEntry) {
 }
 
 TEST(WriterArchive, FlagsOfSolidEncryptedCommentedAndDirectoryEntries) {
-    ArchiveSpec spec;
-    spec.solid = true;
-    spec.entries.push_back(Compressed("first", "aaaa"));
-    spec.entries.push_back(Compressed("second", "bbbb"));
-    spec.entries.back().password = "pw";
-    spec.entries.push_back(Stored("dir", ""));
-    spec.entries.back().attributes = 0x10;
-    spec.entries.back().extraFlags = kFileDirectory;
-    spec.entries.back().comment = "note";
-    spec.entries.push_back(Stored("split", "x"));
-    spec.entries.back().extraFlags = kFileSplitAfter;
-    spec.entries.back().solidFlag = false;
-    const BuiltArchive built = BuildArchiveWithLayout(spec);
+    ArchiveSpec plan;
+    plan.solid = true;
+    plan.entries.push_back(Compressed("first", "aaaa"));
+    plan.entries.push_back(Compressed("second", "bbbb"));
+    plan.entries.back().password = "pw";
+    plan.entries.push_back(Stored("dir", ""));
+    plan.entries.back().attributes = 0x10;
+    plan.entries.back().extraFlags = kFileDirectory;
+    plan.entries.back().comment = "note";
+    plan.entries.push_back(Stored("split", "x"));
+    plan.entries.back().extraFlags = kFileSplitAfter;
+    plan.entries.back().solidFlag = false;
+    const BuiltArchive built = BuildArchiveWithLayout(plan);
     const std::string &a = built.bytes;
     auto flagsOf = [&](size_t i) { return Le16(a, built.entries[i].headerOffset + 3); };
     EXPECT_EQ(flagsOf(0), kLongBlock);
@@ -326,13 +326,13 @@ TEST(WriterArchive, FlagsOfSolidEncryptedCommentedAndDirectoryEntries) {
 TEST(WriterArchive, ExtraBytesAfterTheNameAndWhatTheCheckCovers) {
     const std::string extra("\x00\xF0\x12\x34\x56", 5);
     for (CheckCover cover : {CheckCover::NameOnly, CheckCover::WholeHeader}) {
-        ArchiveSpec spec;
+        ArchiveSpec plan;
         EntrySpec entry = Stored("t.bin", "data");
         entry.extraFlags = kFileExtendedTime;
         entry.extra = extra;
         entry.cover = cover;
-        spec.entries.push_back(entry);
-        const BuiltArchive built = BuildArchiveWithLayout(spec);
+        plan.entries.push_back(entry);
+        const BuiltArchive built = BuildArchiveWithLayout(plan);
         const auto &e = built.entries[0];
         const std::string &a = built.bytes;
         EXPECT_EQ(e.headerSize, 32u + 5 + 5);
@@ -342,19 +342,19 @@ TEST(WriterArchive, ExtraBytesAfterTheNameAndWhatTheCheckCovers) {
         EXPECT_EQ(a.substr(e.dataOffset, 4), "data");
     }
     // Without an explicit choice, extra bytes are covered.
-    ArchiveSpec spec;
-    spec.entries.push_back(Stored("t", ""));
-    spec.entries.back().extra = "zz";
-    const BuiltArchive built = BuildArchiveWithLayout(spec);
+    ArchiveSpec plan;
+    plan.entries.push_back(Stored("t", ""));
+    plan.entries.back().extra = "zz";
+    const BuiltArchive built = BuildArchiveWithLayout(plan);
     EXPECT_EQ(Le16(built.bytes, 20), HeaderCheck(built.bytes.substr(22, 32 + 1 + 2 - 2)));
 }
 
 TEST(WriterArchive, EncryptedStoredEntryIsPaddedAndDeciphers) {
-    ArchiveSpec spec;
+    ArchiveSpec plan;
     const std::string content = RandomBytes(87, 3);
-    spec.entries.push_back(Stored("SECRET.TXT", content));
-    spec.entries.back().password = "password";
-    const BuiltArchive built = BuildArchiveWithLayout(spec);
+    plan.entries.push_back(Stored("SECRET.TXT", content));
+    plan.entries.back().password = "password";
+    const BuiltArchive built = BuildArchiveWithLayout(plan);
     const auto &e = built.entries[0];
     EXPECT_EQ(e.packedSize, 96u);
     EXPECT_EQ(Le32(built.bytes, e.headerOffset + 7), 96u);
@@ -366,12 +366,12 @@ TEST(WriterArchive, EncryptedStoredEntryIsPaddedAndDeciphers) {
 }
 
 TEST(WriterArchive, MarkersPrefixCommentAndEndBlock) {
-    ArchiveSpec spec;
-    spec.marker = Marker::Alternative;
-    spec.mainComment = "archive comment";
-    spec.endOfArchive = true;
-    spec.entries.push_back(Stored("a", "1"));
-    std::string a = BuildArchive(spec);
+    ArchiveSpec plan;
+    plan.marker = Marker::Alternative;
+    plan.mainComment = "archive comment";
+    plan.endOfArchive = true;
+    plan.entries.push_back(Stored("a", "1"));
+    std::string a = BuildArchive(plan);
     EXPECT_EQ(a.substr(0, 7), "Talvik!");
     EXPECT_EQ(Le16(a, 12), 13 + 15);
     EXPECT_EQ(Le16(a, 10), kMainComment);
@@ -379,22 +379,22 @@ TEST(WriterArchive, MarkersPrefixCommentAndEndBlock) {
     EXPECT_EQ(uint8_t(a[35 + 2]), 0x74);
     EXPECT_EQ(a.substr(a.size() - 5, 5), std::string("\x7B\x00\x40\x07\x00", 5));
 
-    spec.marker = Marker::Old;
-    EXPECT_EQ(BuildArchive(spec).substr(0, 4), "RE~^");
-    spec.marker = Marker::Rar;
-    spec.prefix = "MZ stub";
-    EXPECT_EQ(BuildArchive(spec).substr(7, 7), std::string("Rar!\x1a\x07\x00", 7));
+    plan.marker = Marker::Old;
+    EXPECT_EQ(BuildArchive(plan).substr(0, 4), "RE~^");
+    plan.marker = Marker::Rar;
+    plan.prefix = "MZ stub";
+    EXPECT_EQ(BuildArchive(plan).substr(7, 7), std::string("Rar!\x1a\x07\x00", 7));
 }
 
 TEST(WriterArchive, RawBlocksWithAndWithoutData) {
-    ArchiveSpec spec;
-    spec.entries.push_back(Stored("a", "AAA"));
-    spec.entries.push_back(Stored("b", "BBB"));
-    spec.blocks.push_back(Block(1, 0x7A, kLongBlock, "xy", std::string(100, 'd')));
-    spec.blocks.push_back(Block(2, 0x77, 0, "sub"));
-    spec.blocks.push_back(Block(2, 0x7C));
-    spec.blocks.back().headerSize = 3;
-    const BuiltArchive built = BuildArchiveWithLayout(spec);
+    ArchiveSpec plan;
+    plan.entries.push_back(Stored("a", "AAA"));
+    plan.entries.push_back(Stored("b", "BBB"));
+    plan.blocks.push_back(Block(1, 0x7A, kLongBlock, "xy", std::string(100, 'd')));
+    plan.blocks.push_back(Block(2, 0x77, 0, "sub"));
+    plan.blocks.push_back(Block(2, 0x7C));
+    plan.blocks.back().headerSize = 3;
+    const BuiltArchive built = BuildArchiveWithLayout(plan);
     const std::string &a = built.bytes;
     const size_t raw = built.entries[0].dataOffset + 3;
     EXPECT_EQ(uint8_t(a[raw + 2]), 0x7A);
@@ -409,8 +409,8 @@ TEST(WriterArchive, RawBlocksWithAndWithoutData) {
     EXPECT_EQ(Le16(a, sub + 10 + 5), 3);  // the lying header size is written as given
     EXPECT_EQ(a.size(), sub + 10 + 7);
 
-    spec.blocks.push_back(Block(3, 0x7A));
-    EXPECT_THROW(BuildArchive(spec), std::invalid_argument);
+    plan.blocks.push_back(Block(3, 0x7A));
+    EXPECT_THROW(BuildArchive(plan), std::invalid_argument);
 }
 
 TEST(WriterArchive, FaultsReplaceExactlyTheirField) {
@@ -448,26 +448,26 @@ TEST(WriterArchive, FaultsReplaceExactlyTheirField) {
 }
 
 TEST(WriterArchive, LongNamesAreWrittenWhole) {
-    ArchiveSpec spec;
+    ArchiveSpec plan;
     const std::string name(300, 'n');
-    spec.entries.push_back(Stored(name, "x"));
-    const BuiltArchive built = BuildArchiveWithLayout(spec);
+    plan.entries.push_back(Stored(name, "x"));
+    const BuiltArchive built = BuildArchiveWithLayout(plan);
     EXPECT_EQ(Le16(built.bytes, built.entries[0].headerOffset + 26), 300);
     EXPECT_EQ(built.entries[0].headerSize, 332u);
 }
 
 TEST(WriterArchive, SameSpecGivesTheSameBytes) {
-    ArchiveSpec spec;
-    spec.solid = true;
+    ArchiveSpec plan;
+    plan.solid = true;
     std::string text;
     for (int i = 0; i < 2000; ++i) text += "line " + std::to_string(i * 7 % 113) + " of text\n";
-    spec.entries.push_back(Compressed("a.txt", text));
-    spec.entries.push_back(Compressed("b.bin", RandomBytes(5000, 4)));
-    spec.entries.back().password = "pw";
-    spec.entries.push_back(Compressed("c.txt", text.substr(100, 5000)));
-    spec.entries.back().join = SolidJoin::TrailingTables;
-    const std::string first = BuildArchive(spec);
-    EXPECT_EQ(first, BuildArchive(spec));
+    plan.entries.push_back(Compressed("a.txt", text));
+    plan.entries.push_back(Compressed("b.bin", RandomBytes(5000, 4)));
+    plan.entries.back().password = "pw";
+    plan.entries.push_back(Compressed("c.txt", text.substr(100, 5000)));
+    plan.entries.back().join = SolidJoin::TrailingTables;
+    const std::string first = BuildArchive(plan);
+    EXPECT_EQ(first, BuildArchive(plan));
     EXPECT_LT(first.size(), text.size());
 }
 

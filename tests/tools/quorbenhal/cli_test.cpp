@@ -69,8 +69,8 @@ protected:
         return testsupport::RunProcess(args, o);
     }
 
-    std::string Archive(const rarwriter::ArchiveSpec &spec, const std::string &name = "test.rar") {
-        return dir_.Write(name, rarwriter::BuildArchive(spec)).string();
+    std::string Archive(const rarwriter::ArchiveSpec &plan, const std::string &name = "test.rar") {
+        return dir_.Write(name, rarwriter::BuildArchive(plan)).string();
     }
 
     // Files in the working folder, so a test can see nothing was left behind.
@@ -87,23 +87,23 @@ protected:
 };
 
 rarwriter::ArchiveSpec SampleArchive() {
-    rarwriter::ArchiveSpec spec;
-    spec.solid = true;
+    rarwriter::ArchiveSpec plan;
+    plan.solid = true;
     auto text = rarwriter::Compressed("docs/readme.txt", rarwriter::samples::Text(10000, 1));
     text.fileTime = rarwriter::DosDateTime(2024, 5, 17, 13, 45, 30);
     text.method = 0x35;
-    spec.entries.push_back(text);
+    plan.entries.push_back(text);
     auto stored = rarwriter::Stored("data.bin", std::string("\0\x01\x02 binary\0\xff", 12));
     stored.fileTime = rarwriter::DosDateTime(1999, 12, 31, 23, 59, 58);
-    spec.entries.push_back(stored);
+    plan.entries.push_back(stored);
     auto secret = rarwriter::Compressed("secret.txt", "the secret text\n");
     secret.password = "open sesame";
-    spec.entries.push_back(secret);
+    plan.entries.push_back(secret);
     auto dir = rarwriter::Stored("folder", "");
     dir.extraFlags = rarwriter::kFileDirectory;
     dir.attributes = 0x10;
-    spec.entries.push_back(dir);
-    return spec;
+    plan.entries.push_back(dir);
+    return plan;
 }
 
 std::vector<std::string> Lines(const std::string &text) {
@@ -114,9 +114,9 @@ std::vector<std::string> Lines(const std::string &text) {
 }
 
 TEST_F(Cli, ListPrintsEveryEntryAndATotal) {
-    const auto spec = SampleArchive();
-    const std::string archive = Archive(spec);
-    const auto built = rarwriter::BuildArchiveWithLayout(spec);
+    const auto plan = SampleArchive();
+    const std::string archive = Archive(plan);
+    const auto built = rarwriter::BuildArchiveWithLayout(plan);
     const auto r = Run({"list", archive});
     ASSERT_TRUE(r.started);
     EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -126,7 +126,7 @@ TEST_F(Cli, ListPrintsEveryEntryAndATotal) {
     EXPECT_THAT(lines[0], HasSubstr("(solid)"));
     EXPECT_THAT(lines[1], MatchesRegex(" *Size +Packed +Ratio +Date +Time +CRC-32 +Ver +Method +Attributes +Flags +Name"));
 
-    const std::string crc = quorbenhal_cli::Crc(rarwriter::Crc32(spec.entries[0].data));
+    const std::string crc = quorbenhal_cli::Crc(rarwriter::Crc32(plan.entries[0].data));
     EXPECT_THAT(lines[2], MatchesRegex(" *10000 +" + std::to_string(built.entries[0].packedSize) +
                                        " +[0-9]+% +2024-05-17 13:45:30 +" + crc + " +2\\.0 +best +\\.\\.\\.\\.A +- +docs/readme\\.txt"));
     EXPECT_THAT(lines[3], MatchesRegex(" *12 +12 +100% +1999-12-31 23:59:58 .* store .* solid +data\\.bin"));
@@ -143,12 +143,12 @@ TEST_F(Cli, ListOfAnArchiveWithoutFiles) {
 }
 
 TEST_F(Cli, ExtractToStandardOutputKeepsEveryByte) {
-    const auto spec = SampleArchive();
-    const std::string archive = Archive(spec);
+    const auto plan = SampleArchive();
+    const std::string archive = Archive(plan);
     for (size_t i = 0; i < 2; ++i) {
-        const auto r = Run({"extract", archive, spec.entries[i].name});
+        const auto r = Run({"extract", archive, plan.entries[i].name});
         EXPECT_EQ(r.exitCode, 0) << r.err;
-        EXPECT_TRUE(r.out == spec.entries[i].data) << spec.entries[i].name;
+        EXPECT_TRUE(r.out == plan.entries[i].data) << plan.entries[i].name;
         EXPECT_EQ(r.err, "");
     }
     // Options may come first, and names match as the library matches them.
@@ -158,13 +158,13 @@ TEST_F(Cli, ExtractToStandardOutputKeepsEveryByte) {
 }
 
 TEST_F(Cli, ExtractToAFileReplacesItWhole) {
-    const auto spec = SampleArchive();
-    const std::string archive = Archive(spec);
+    const auto plan = SampleArchive();
+    const std::string archive = Archive(plan);
     dir_.Write("out.txt", "old contents that must go");
     const auto r = Run({"extract", archive, "docs/readme.txt", "-o", "out.txt"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "");
-    EXPECT_TRUE(testsupport::ReadFile(dir_ / "out.txt") == spec.entries[0].data);
+    EXPECT_TRUE(testsupport::ReadFile(dir_ / "out.txt") == plan.entries[0].data);
     EXPECT_EQ(Files(), (std::vector<std::string>{"out.txt", "test.rar"}));
     EXPECT_EQ(fs::status(dir_ / "out.txt").permissions() & fs::perms::owner_read, fs::perms::owner_read);
 }
@@ -222,9 +222,9 @@ TEST_F(Cli, BadUsageExitsWithTwoAndTheUsage) {
         EXPECT_EQ(r.out, "");
     }
     // After "--" a name may start with a dash.
-    rarwriter::ArchiveSpec spec;
-    spec.entries.push_back(rarwriter::Stored("-dash", "dash"));
-    const auto r = Run({"extract", Archive(spec, "dash.rar"), "--", "-dash"});
+    rarwriter::ArchiveSpec plan;
+    plan.entries.push_back(rarwriter::Stored("-dash", "dash"));
+    const auto r = Run({"extract", Archive(plan, "dash.rar"), "--", "-dash"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "dash");
 }
