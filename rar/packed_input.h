@@ -37,14 +37,54 @@ int64_t ReadPacked(uint8_t *dest, uint32_t count);
 // reads up to 8160 more behind them.
 void RefillInput(InputState &in, bool firstFill);
 
-// The bit reader works on InputState itself or on a BitCursor, a copy of its
-// position that the unpacker's loop keeps in registers (the window's byte
-// stores would otherwise force the position to be reloaded after each one).
-struct BitCursor {
+// The bit reader works on InputState itself (byte position and bit offset,
+// reading the buffer for every peek), or on a BitBuffer, which the
+// unpacker's loop uses: the next bits sit in a 64-bit register, so a symbol
+// costs a shift and a table lookup instead of a load from the buffer, and
+// the position is not reloaded after each byte stored in the window. Both
+// read the same bits from the same buffer.
+struct BitBuffer {
     const uint8_t *inBuffer;
-    uint32_t inPos;
-    uint32_t inBit;
+    uint64_t bits;     // the next bits, most significant first
+    uint32_t avail;    // how many of them are valid
+    uint32_t loadPos;  // the next byte of inBuffer to take into bits
+
+    // Starts at a reader position of InputState.
+    void Start(const uint8_t *buffer, uint32_t inPos, uint32_t inBit) {
+        inBuffer = buffer;
+        bits = 0;
+        avail = 0;
+        loadPos = inPos;
+        Fill();
+        bits <<= inBit;
+        avail -= inBit;
+    }
+    // Tops the register up to more than 32 valid bits. It reads at most 8
+    // bytes ahead of the reader, which the buffer's padding covers.
+    void Fill() {
+        if (avail > 32) return;
+        const uint8_t *p = inBuffer + loadPos;
+        uint64_t word = static_cast<uint64_t>(p[0]) << 24 | static_cast<uint64_t>(p[1]) << 16 |
+                        static_cast<uint64_t>(p[2]) << 8 | static_cast<uint64_t>(p[3]);
+        bits |= word << (32 - avail);
+        loadPos += 4;
+        avail += 32;
+    }
+    // The reader's position in bits from the buffer's start.
+    uint32_t BitPosition() const { return loadPos * 8 - avail; }
+    uint32_t InPos() const { return BitPosition() >> 3; }
+    uint32_t InBit() const { return BitPosition() & 7; }
 };
+
+inline uint32_t Peek16(BitBuffer &in) {
+    if (in.avail < 16) in.Fill();
+    return static_cast<uint32_t>(in.bits >> 48);
+}
+
+inline void ConsumeBits(BitBuffer &in, uint32_t n) {
+    in.bits <<= n;
+    in.avail -= n;
+}
 
 // The next 16 bits, not consumed.
 template <typename Reader>

@@ -144,37 +144,40 @@ void UnpackFile(uint8_t *window) {
     RefillInput(u.input, true);
     if ((fileHeader.flags & kFileSolid) == 0) LoadTables(u.input, u.tables);
 
-    // The loop keeps the reader's position, the window position and the
-    // output count in locals and hands them back around every call that
-    // reads or changes them.
-    BitCursor in{u.input.inBuffer, u.input.inPos, u.input.inBit};
+    // The loop keeps the reader (in a register bit buffer), the window
+    // position and the output count in locals and hands them back around
+    // every call that reads or changes them.
+    BitBuffer in;
+    in.Start(u.input.inBuffer, u.input.inPos, u.input.inBit);
     uint32_t pos = u.windowPos;
     int64_t remaining = remainingOutput - 1;
     auto save = [&] {
-        u.input.inPos = in.inPos;
-        u.input.inBit = in.inBit;
+        u.input.inPos = in.InPos();
+        u.input.inBit = in.InBit();
         u.windowPos = pos;
         remainingOutput = remaining;
     };
     auto restore = [&] {
-        in.inPos = u.input.inPos;
-        in.inBit = u.input.inBit;
+        in.Start(u.input.inBuffer, u.input.inPos, u.input.inBit);
         pos = u.windowPos;
         remaining = remainingOutput;
     };
 
     while (remaining >= 0) {
         pos &= kWindowMask;
-        if (in.inPos > 8162) {
+        in.Fill();
+        uint32_t inPos = in.InPos();
+        if (inPos > 8162) {
             save();
             RefillInput(u.input, false);
             restore();
+            inPos = in.InPos();
         }
         // Every code consumes at least one bit, so stopping here bounds the
         // work by the size of the packed data: a short or corrupt stream
         // cannot make the loop decode stale input for as long as the header
         // claims output.
-        if (in.inPos > u.input.dataEnd + kInputSlack) {
+        if (inPos > u.input.dataEnd + kInputSlack) {
             u.inputExhausted = true;
             break;
         }
