@@ -399,7 +399,10 @@ std::vector<std::string> PrivateLog::Messages() const {
     while ((pos = text.find("\n" + marker, pos)) != std::string::npos) {
         size_t start = pos + 1 + marker.size();
         size_t end = text.find('\n', start);
-        out.push_back(text.substr(start, end - start));
+        size_t length = end == std::string::npos ? std::string::npos : end - start;
+        // The log is a text file: on Windows its lines end in CR LF.
+        if (length != std::string::npos && length > 0 && text[start + length - 1] == '\r') --length;
+        out.push_back(text.substr(start, length));
         pos = end;
     }
     return out;
