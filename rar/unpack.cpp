@@ -39,7 +39,7 @@ constexpr uint32_t kAudioEndOfBlock = 256;
 
 // Copies length bytes from distance back, with the result of copying one
 // byte at a time (a distance below the length repeats the last bytes), but
-// in large pieces when the source and destination neither overlap nor wrap.
+// in large pieces when neither the source nor the destination wraps.
 inline void CopyMatch(uint8_t *window, uint32_t pos, uint32_t distance, uint32_t length) {
     // Distance 0 and distance 0x100000 read the byte being written: no change.
     if (length == 0 || distance == 0 || distance == kWindowSize) return;
@@ -47,7 +47,11 @@ inline void CopyMatch(uint8_t *window, uint32_t pos, uint32_t distance, uint32_t
     if (pos + length <= kWindowSize && src + length <= kWindowSize) {
         uint8_t *to = window + pos;
         const uint8_t *from = window + src;
-        if (distance >= length) {
+        if (src > pos) {
+            // The source lies ahead (a distance reaching round the window):
+            // every byte is read before the copy overwrites it.
+            memmove(to, from, length);
+        } else if (distance >= length) {
             memcpy(to, from, length);
         } else if (distance == 1) {
             memset(to, *from, length);
