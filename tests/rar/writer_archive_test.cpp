@@ -1,6 +1,6 @@
-// Whole archives from the test-support writer for the decoder's own edge
-// cases: where the data ends, how encrypted stored entries end, what a solid
-// stream does with entries it passes over.
+// Whole archives from the test-support writer for edge cases the writer's
+// own round trips do not pin down: how encrypted stored entries end, and
+// where decoding stops when the packed data ends early.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -58,17 +58,6 @@ TEST_F(WriterArchives, EncryptedStoredEntriesOfEverySizeAroundTheBlock) {
     }
 }
 
-TEST_F(WriterArchives, EveryCompressionMethodCodeDecodesAlike) {
-    ArchiveSpec plan;
-    const std::string text = samples::Text(30000, 5);
-    for (uint8_t method = 0x31; method <= 0x35; ++method) {
-        plan.entries.push_back(Compressed(Named("m", method), text));
-        plan.entries.back().method = method;
-    }
-    auto path = Save(plan);
-    for (const EntrySpec &e : plan.entries) EXPECT_TRUE(Extract(path, e.name).data == text) << e.name;
-}
-
 TEST_F(WriterArchives, PassedOverSolidEntryClaimingGigabytesStopsAtItsData) {
     // An entry of a solid archive says 3 GB but holds 20 KB of packed data:
     // decoding it on the way to the next entry (with no output) ends where
@@ -85,43 +74,6 @@ TEST_F(WriterArchives, PassedOverSolidEntryClaimingGigabytesStopsAtItsData) {
     EXPECT_EQ(Extract(path, "liar").result, 0);
     EXPECT_EQ(log_.Messages().at(log_.Messages().size() - 2),
               "Error - the packed data is too short for the file's size.");
-}
-
-TEST_F(WriterArchives, StoredEntriesInsideASolidStreamAreNotPartOfIt) {
-    ArchiveSpec plan;
-    plan.solid = true;
-    plan.entries.push_back(Compressed("a", samples::Text(40000, 8)));
-    plan.entries.push_back(Stored("big-stored", samples::Random(300000, 9)));
-    plan.entries.push_back(Compressed("b", samples::Text(40000, 8) + samples::Text(1000, 10)));
-    auto path = Save(plan);
-    for (size_t i : {2u, 1u, 0u}) {
-        rartest::Extracted e = Extract(path, plan.entries[i].name);
-        EXPECT_EQ(e.result, 1) << plan.entries[i].name;
-        EXPECT_TRUE(e.data == built_.entries[i].data) << plan.entries[i].name;
-    }
-}
-
-TEST_F(WriterArchives, AudioChannelCountsChangeAcrossSolidEntries) {
-    // Each entry of the chain has its own channel count; a count below the
-    // channel the previous entry stopped at restarts at channel 0.
-    for (SolidJoin join : {SolidJoin::LeadingTables, SolidJoin::TrailingTables}) {
-        ArchiveSpec plan;
-        plan.solid = true;
-        const int counts[] = {4, 3, 1, 2, 4};
-        for (int i = 0; i < 5; ++i) {
-            CompressOptions o;
-            o.segments = {{1u << 30, counts[i]}};
-            plan.entries.push_back(Compressed(Named("pcm", i),
-                                              samples::Pcm(5003 + 7 * i, counts[i], 1, 20 + i), o));
-            plan.entries.back().join = join;
-        }
-        auto path = Save(plan);
-        for (size_t i = 0; i < plan.entries.size(); ++i) {
-            rartest::Extracted e = Extract(path, plan.entries[i].name);
-            EXPECT_EQ(e.result, 1) << i;
-            EXPECT_TRUE(e.data == built_.entries[i].data) << i;
-        }
-    }
 }
 
 TEST_F(WriterArchives, CompressedDataCutShortStopsAndFails) {
