@@ -167,22 +167,31 @@ bool ProcessEntry() {
     return true;
 }
 
-int ExtractWantedFile() {
-    outputEnabled = 0;
-    if (!OpenArchive(archiveName)) {
+// The start both operations share: open the archive, accept its start,
+// allocate the window and stand at the first block. On failure it has
+// logged why, and nothing is left open or allocated.
+bool BeginWalk(const char *path) {
+    if (path == nullptr || !OpenArchive(path)) {
         RAR_LOG("Error opening file.");
-        return 0;
+        return false;
     }
     if (!CheckArchiveStart()) {
         RAR_LOG("Not a RAR file");
         CloseArchive();
-        return 0;
+        return false;
     }
     if (!AllocateWindow()) {
         RAR_LOG("Can't allocate memory for decompression!");
-        return 0;
+        CloseArchive();
+        return false;
     }
     ArchiveSeek(archiveFile, 7 + static_cast<int64_t>(mainHeader.headerSize), SEEK_SET);
+    return true;
+}
+
+int ExtractWantedFile() {
+    outputEnabled = 0;
+    if (!BeginWalk(archiveName)) return 0;
 
     int result = 1;
     for (;;) {
@@ -284,21 +293,7 @@ extern "C" int RarListFilesVisit(const char *archivePath, RarListEntry **outList
         RAR_LOG("Error - no place given for the list.");
         return 0;
     }
-    if (archivePath == nullptr || !OpenArchive(archivePath)) {
-        RAR_LOG("Error opening file.");
-        return 0;
-    }
-    if (!CheckArchiveStart()) {
-        RAR_LOG("Not a RAR file");
-        CloseArchive();
-        return 0;
-    }
-    if (!AllocateWindow()) {
-        RAR_LOG("Can't allocate memory for decompression!");
-        CloseArchive();
-        return 0;
-    }
-    ArchiveSeek(archiveFile, 7 + static_cast<int64_t>(mainHeader.headerSize), SEEK_SET);
+    if (!BeginWalk(archivePath)) return 0;
     if (archiveFlags != nullptr) *archiveFlags = mainHeader.flags;
     *outList = nullptr;
 

@@ -39,14 +39,18 @@ const char kBanner[] =
 FILE *OpenLogFile(bool create) { return fopen(logPath, create ? "w" : "a"); }
 #else
 // Opens logPath for writing without following a symbolic link, and only when
-// it is a regular file of ours. create empties it (or makes it, mode 0600);
-// otherwise the entry is appended (the file is made again if it went away).
+// it is a regular file of ours with no other name (a hard link planted in a
+// shared folder could point at another of our files). create empties it (or
+// makes it, mode 0600); otherwise the entry is appended (the file is made
+// again if it went away). O_NONBLOCK keeps a planted FIFO from hanging the
+// host; it changes nothing for a regular file.
 FILE *OpenLogFile(bool create) {
-    int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (create ? 0 : O_APPEND);
+    int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (create ? 0 : O_APPEND);
     int fd = open(logPath, flags, 0600);
     if (fd < 0) return nullptr;
     struct stat info;
-    bool ours = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid();
+    bool ours = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid() &&
+                info.st_nlink == 1;
     // An older file may have been readable by others: narrow it before
     // anything is written into it.
     if (!ours || fchmod(fd, 0600) != 0 || (create && ftruncate(fd, 0) != 0)) {

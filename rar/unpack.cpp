@@ -39,7 +39,7 @@ constexpr uint32_t kAudioEndOfBlock = 256;
 
 // Copies length bytes from distance back, with the result of copying one
 // byte at a time (a distance below the length repeats the last bytes), but
-// in large pieces when the source and destination neither overlap nor wrap.
+// in large pieces when neither the source nor the destination wraps.
 inline void CopyMatch(uint8_t *window, uint32_t pos, uint32_t distance, uint32_t length) {
     // Distance 0 and distance 0x100000 read the byte being written: no change.
     if (length == 0 || distance == 0 || distance == kWindowSize) return;
@@ -47,7 +47,11 @@ inline void CopyMatch(uint8_t *window, uint32_t pos, uint32_t distance, uint32_t
     if (pos + length <= kWindowSize && src + length <= kWindowSize) {
         uint8_t *to = window + pos;
         const uint8_t *from = window + src;
-        if (distance >= length) {
+        if (src > pos) {
+            // The source lies ahead (a distance reaching round the window):
+            // every byte is read before the copy overwrites it.
+            memmove(to, from, length);
+        } else if (distance >= length) {
             memcpy(to, from, length);
         } else if (distance == 1) {
             memset(to, *from, length);
@@ -147,20 +151,28 @@ void UnpackFile(uint8_t *window) {
     // The loop keeps the reader (in a register bit buffer), the window
     // position and the output count in locals and hands them back around
     // every call that reads or changes them.
+    // The multimedia predictors live in locals too, which the compiler
+    // knows no window store can change.
     BitBuffer in;
     in.Start(u.input.inBuffer, u.input.inPos, u.input.inBit);
     uint32_t pos = u.windowPos;
     int64_t remaining = remainingOutput - 1;
+    uint32_t channel = u.tables.currentChannel;
+    AudioChannelState channels[4];
+    memcpy(channels, u.channels, sizeof channels);
+    int32_t crossChannelDelta = u.crossChannelDelta;
     auto save = [&] {
         u.input.inPos = in.InPos();
         u.input.inBit = in.InBit();
         u.windowPos = pos;
         remainingOutput = remaining;
+        u.tables.currentChannel = channel;
     };
     auto restore = [&] {
         in.Start(u.input.inBuffer, u.input.inPos, u.input.inBit);
         pos = u.windowPos;
         remaining = remainingOutput;
+        channel = u.tables.currentChannel;
     };
 
     while (remaining >= 0) {
@@ -188,7 +200,6 @@ void UnpackFile(uint8_t *window) {
         }
 
         if (u.tables.audioMode) {
-            uint32_t channel = u.tables.currentChannel;
             uint32_t symbol = DecodeSymbol(in, u.tables.audioTables[channel]);
             if (symbol == kAudioEndOfBlock) {
                 save();
@@ -196,9 +207,8 @@ void UnpackFile(uint8_t *window) {
                 restore();
                 continue;
             }
-            window[pos++] = DecodeAudioByte(u.channels[channel], u.crossChannelDelta, symbol);
+            window[pos++] = DecodeAudioByte(channels[channel], crossChannelDelta, symbol);
             if (++channel >= u.tables.channelCount) channel = 0;
-            u.tables.currentChannel = channel;
             --remaining;
             continue;
         }
@@ -250,6 +260,8 @@ void UnpackFile(uint8_t *window) {
         pos = (pos + length) & kWindowMask;
     }
     save();
+    memcpy(u.channels, channels, sizeof channels);
+    u.crossChannelDelta = crossChannelDelta;
 
     if (!u.inputExhausted) LoadTrailingTables();
     FlushWindow();

@@ -2,6 +2,15 @@
  * Quorbenhal: extracts one file of a RAR 1.5-2.x archive into memory and
  * lists the file entries of an archive.
  *
+ * What it reads: entries stored as they are, or compressed with the RAR 2.0
+ * method (its multimedia blocks and solid archives included), optionally
+ * encrypted with the RAR 2.0 cipher, each checked by its CRC-32. It refuses,
+ * with a log entry: entries packed with the older RAR 1.5 method or needing
+ * a later version (only their stored and empty entries of versions 13-20
+ * are read), entries split across volumes, the older archive format, RAR 5
+ * archives and self-extracting archives. A sub-block ends the archive for
+ * both operations. Damaged or hostile archives give a failure, never a crash.
+ *
  * Thread-safety: none. All library state is process-wide; a host must never
  * run two of these calls at the same time, not even from different threads.
  *
@@ -59,12 +68,16 @@ typedef struct RarListEntry {
  * deciphered only when a password is given; a wrong password shows up as a
  * CRC error.
  *
+ * In a solid archive every entry before the wanted one is decoded as well
+ * (its output is dropped), so a late entry costs the time of all before it.
+ *
  * Returns 1 on success: *outData points at a malloc'd buffer of exactly the
  * entry's unpacked size (non-NULL also for an empty file) and *outSize holds
  * that size; the caller releases the buffer with free(). Returns 0 on failure:
  * *outData is NULL, *outSize is 0 and nothing is left to free; the reason is
  * in the debug log. Paths and passwords longer than 255 bytes, and names
- * longer than 259 bytes, are refused.
+ * longer than 259 bytes, are refused (never cut). NULL for outData or
+ * outSize makes the call fail without touching anything.
  */
 QUORBENHAL_API int RarExtractToMemory(unsigned char **outData, uint32_t *outSize,
                                       const char *fileName, const char *archivePath,
@@ -77,9 +90,12 @@ QUORBENHAL_API int RarExtractToMemory(unsigned char **outData, uint32_t *outSize
  * *outList is set to NULL and then to the head of a list of that many
  * records; the caller owns every record and every name and releases them all
  * with RarFreeList() (or free() on each name and each record). Entries read
- * before a damaged block are still returned. Returns 0 when the archive
- * cannot be opened or is not an archive this library reads (then *outList
- * is left unchanged), and also for an archive without file entries.
+ * before a damaged block or a sub-block are still returned. Names longer
+ * than 259 bytes are listed cut to 259 bytes, which is also the name that
+ * extracts them. Every entry is listed, whatever its version, method or
+ * encryption. Returns 0 when the archive cannot be opened or is not an
+ * archive this library reads (then *outList is left unchanged), and also for
+ * an archive without file entries (then *outList is NULL).
  */
 QUORBENHAL_API int RarListFiles(const char *archivePath, RarListEntry **outList);
 

@@ -301,7 +301,3 @@ TEST(CompareEntryNames, VeryLongNamesCompareByTheirFirst511Bytes) {
     EXPECT_EQ(quorbenhal::CompareEntryNames(a.c_str(), b.c_str()), 0);
 }
 
-TEST(UpcaseAscii, OnlyLettersAToZChange) {
-    char text[] = "abz AZ 09_-\xE9\xFF";
-    EXPECT_STREQ(quorbenhal::UpcaseAscii(text), "ABZ AZ 09_-\xE9\xFF");
-}

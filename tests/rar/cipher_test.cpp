@@ -54,30 +54,11 @@ TEST(Crc32, AgreesWithZlibAtEveryLengthAndAlignment) {
     }
 }
 
-TEST(Crc32, RunningCrcOverPiecesEqualsOneRun) {
-    BuildCrcTable();
-    std::mt19937 rng(11);
-    std::string data = RandomBytes(rng, 1000);
-    uint32_t crc = 0xFFFFFFFFu;
-    crc = Crc32Update(crc, data.data(), 13);
-    crc = Crc32Update(crc, data.data() + 13, 500);
-    crc = Crc32Update(crc, data.data() + 513, 487);
-    EXPECT_EQ(crc, Crc32Update(0xFFFFFFFFu, data.data(), data.size()));
-}
-
 TEST(Cipher, EmptyPasswordLeavesTheStartingState) {
     BuildCrcTable();
     DeriveKeyState("");
     EXPECT_EQ(0, memcmp(substitutionTable, initialSubstitution, 256));
     for (int i = 0; i < 4; ++i) EXPECT_EQ(keyWords[i], kStartWords[i]);
-}
-
-TEST(Cipher, InitialSubstitutionIsAPermutation) {
-    bool seen[256] = {};
-    for (int i = 0; i < 256; ++i) {
-        EXPECT_FALSE(seen[initialSubstitution[i]]) << "value repeated at " << i;
-        seen[initialSubstitution[i]] = true;
-    }
 }
 
 TEST(Cipher, DerivedSubstitutionStaysAPermutation) {
@@ -111,15 +92,6 @@ TEST(Cipher, OneBytePasswordEnciphersOneZeroPaddedBlock) { ExpectKeyScheduleEnci
 TEST(Cipher, SixteenBytePasswordEnciphersOneBlock) { ExpectKeyScheduleEnciphers("0123456789abcdef", 1); }
 TEST(Cipher, SeventeenBytePasswordEnciphersTwoBlocks) { ExpectKeyScheduleEnciphers("0123456789abcdefg", 2); }
 TEST(Cipher, LongestPasswordEnciphersSixteenBlocks) { ExpectKeyScheduleEnciphers(std::string(255, 'p'), 16); }
-
-TEST(Cipher, DifferentPasswordsGiveDifferentKeys) {
-    BuildCrcTable();
-    DeriveKeyState("password");
-    uint32_t a[4];
-    memcpy(a, keyWords, sizeof a);
-    DeriveKeyState("passwore");
-    EXPECT_NE(0, memcmp(a, keyWords, sizeof a));
-}
 
 TEST(Cipher, DecipherUndoesEncipherAndLeavesTheSameKeyState) {
     BuildCrcTable();

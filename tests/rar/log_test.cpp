@@ -193,6 +193,25 @@ TEST(LogFile, NeverAppendedThroughASymbolicLink) {
     EXPECT_EQ(testsupport::ReadFile(target), "keep me");
 }
 
+TEST(LogFile, NeverWrittenThroughASecondName) {
+    // A hard link in the log's place would let the log overwrite another file.
+    testsupport::TempDir dir;
+    auto other = dir.Write("other.txt", "keep me");
+    auto path = dir / "debug_unrar.txt";
+    ASSERT_EQ(link(other.c_str(), path.c_str()), 0);
+    RarLogStart(path.c_str());
+    EXPECT_EQ(logEnabled, 0);
+    EXPECT_EQ(testsupport::ReadFile(other), "keep me");
+}
+
+TEST(LogFile, APipeInItsPlaceDoesNotBlock) {
+    testsupport::TempDir dir;
+    auto path = dir / "debug_unrar.txt";
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    RarLogStart(path.c_str());  // would wait for a reader forever without O_NONBLOCK
+    EXPECT_EQ(logEnabled, 0);
+}
+
 TEST(LogFile, EntryAfterTheFileWentAwayMakesItAgainPrivately) {
     testsupport::TempDir dir;
     auto path = dir / "debug_unrar.txt";

@@ -254,6 +254,31 @@ TEST_F(Unpack, MoreThanAWindowOfOutputFlushesInPiecesAcrossTheWrap) {
     EXPECT_TRUE(r.output == m.out()) << "output differs from the byte-at-a-time model";
 }
 
+TEST_F(Unpack, DistancesJustBelowTheWindowSizeReadBytesAheadOfTheWriter) {
+    // Past one window of output, a distance of 0x100000 - k reads the bytes
+    // k positions ahead of the one being written: still the old ones.
+    BitWriter w;
+    LzCodes c = PutLzTables(w);
+    Model m;
+    std::mt19937 rng(31);
+    while (m.out().size() < 0x100000 + 5000) {
+        uint32_t length = 3 + rng() % 200;
+        uint32_t distance = 1 + rng() % 5000;
+        char ch = static_cast<char>(rng());
+        c.main.Put(w, static_cast<uint8_t>(ch));
+        m.Literal(ch);
+        PutLongMatch(w, c, length + 2, distance + 0x40000);
+        m.Copy(length + 2, distance + 0x40000);
+    }
+    for (uint32_t k : {1u, 2u, 3u, 7u, 8u, 9u, 100u, 255u}) {
+        PutLongMatch(w, c, 200, 0x100000 - k);
+        m.Copy(200, 0x100000 - k);
+    }
+    UnpackResult r = RunUnpack(w.Bytes(), static_cast<uint32_t>(m.out().size()));
+    ASSERT_EQ(r.stored, m.out().size());
+    EXPECT_TRUE(r.output == m.out());
+}
+
 TEST_F(Unpack, LastMatchPastTheSizeOverrunsTheBufferAndStoresNothing) {
     PrivateLog log;
     BitWriter w;
