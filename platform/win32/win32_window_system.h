@@ -9,7 +9,8 @@
 // to the procedure the demo registered for that class.
 //
 // Windows and message boxes are also written to standard error (invisible to
-// a user, read by tests through Wine).
+// a user, read by tests through Wine). Tests derive from it to answer the
+// boxes themselves.
 #pragma once
 
 #include "platform/win32/win32_api.h"
@@ -21,7 +22,7 @@
 
 namespace platform::win32 {
 
-class Win32WindowSystem final : public WindowSystem {
+class Win32WindowSystem : public WindowSystem {
 public:
     Win32WindowSystem() = default;
     Win32WindowSystem(const Win32WindowSystem &) = delete;
