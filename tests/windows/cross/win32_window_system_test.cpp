@@ -195,18 +195,6 @@ TEST_F(Win32WindowSystemTest, AdjustingGrowsAFramedRectangleAndLeavesAPopupAlone
     EXPECT_GT(-framed.top, framed.bottom - 480);
 }
 
-TEST_F(Win32WindowSystemTest, AWindowedWindowHasTheRequestedClientArea) {
-    WindowHandle window = OpenWindowed(320, 240);
-    ASSERT_NE(window, nullptr);
-    RECT client{};
-    ASSERT_TRUE(GetClientRect(reinterpret_cast<HWND>(window), &client));
-    EXPECT_EQ(client.right - client.left, 320);
-    EXPECT_EQ(client.bottom - client.top, 240);
-    char title[64] = {};
-    GetWindowTextA(reinterpret_cast<HWND>(window), title, sizeof title);
-    EXPECT_STREQ(title, "Vandrel test");
-}
-
 TEST_F(Win32WindowSystemTest, CreationMessagesReachTheDemosProcedure) {
     ASSERT_NE(OpenWindowed(), nullptr);
     // WM_NCCREATE and WM_CREATE are sent while the window is created.
@@ -268,15 +256,6 @@ TEST_F(Win32WindowSystemTest, AQuitCarriesItsCodeAndAnEmptyQueueDoesNotWait) {
     EXPECT_LT(GetTickCount() - before, 1000u);
 }
 
-TEST_F(Win32WindowSystemTest, UnhandledSystemCommandsGetTheDefaultProcessing) {
-    ASSERT_NE(OpenWindowed(), nullptr);
-    windows_.ShowAppWindow(window_);
-    HWND hwnd = reinterpret_cast<HWND>(window_);
-    // The default procedure carries out a minimise command.
-    SendMessageA(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    EXPECT_TRUE(IsIconic(hwnd));
-}
-
 TEST_F(Win32WindowSystemTest, TheDemosPixelFormatGetsAWorkingDoubleBufferedContext) {
     ASSERT_NE(OpenWindowed(), nullptr);
     windows_.ShowAppWindow(window_);
@@ -321,17 +300,6 @@ TEST_F(Win32WindowSystemTest, TheDemosPixelFormatGetsAWorkingDoubleBufferedConte
     rc_ = nullptr;
 }
 
-TEST_F(Win32WindowSystemTest, TeardownCallsReportFailureForHandlesAlreadyGone) {
-    ASSERT_NE(OpenWindowed(), nullptr);
-    dc_ = windows_.AcquireDeviceContext(window_);
-    ASSERT_NE(dc_, nullptr);
-    EXPECT_TRUE(windows_.ReleaseDeviceContext(window_, dc_));
-    dc_ = nullptr;
-    EXPECT_TRUE(windows_.DestroyAppWindow(window_));
-    EXPECT_FALSE(windows_.DestroyAppWindow(window_)) << "destroyed twice";
-    window_ = nullptr;
-}
-
 TEST_F(Win32WindowSystemTest, TheScreensOwnModeIsAcceptedAndAModeItLacksIsRefused) {
     // Run on a 640x480 screen: that mode switches, a larger one does not.
     if (GetSystemMetrics(SM_CXSCREEN) != 640 || GetSystemMetrics(SM_CYSCREEN) != 480)
@@ -339,13 +307,6 @@ TEST_F(Win32WindowSystemTest, TheScreensOwnModeIsAcceptedAndAModeItLacksIsRefuse
     EXPECT_TRUE(windows_.SwitchDisplayMode(DisplayMode{640, 480, 32}));
     windows_.RestoreDisplayMode();
     EXPECT_FALSE(windows_.SwitchDisplayMode(DisplayMode{1600, 1200, 32}));
-}
-
-TEST_F(Win32WindowSystemTest, HidingAndShowingTheCursorNest) {
-    const int start = windows_.ChangeCursorVisibility(false);
-    EXPECT_EQ(windows_.ChangeCursorVisibility(false), start - 1);
-    EXPECT_EQ(windows_.ChangeCursorVisibility(true), start);
-    EXPECT_EQ(windows_.ChangeCursorVisibility(true), start + 1);
 }
 
 TEST(Win32Counter, RunsForwardAtItsStatedFrequency) {
