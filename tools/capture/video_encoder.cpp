@@ -1,6 +1,7 @@
 #include "tools/capture/video_encoder.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -148,6 +149,7 @@ bool VideoEncoder::Start(const VideoSettings &settings, std::string *error) {
         return false;
     }
     input_ = pipeEnds[1];
+    fcntl(input_, F_SETFL, fcntl(input_, F_GETFL) | O_NONBLOCK);
     return true;
 }
 
@@ -163,18 +165,21 @@ bool VideoEncoder::WriteFrame(const std::vector<uint8_t> &rgba, std::string *err
     }
     size_t sent = 0;
     while (sent < rgba.size()) {
+        // The pipe is non-blocking and waited on in short steps, so a stop
+        // request is seen even when it arrives between two writes while
+        // ffmpeg is not reading.
+        if (StopRequested()) {
+            *error = "interrupted";
+            return false;
+        }
+        pollfd ready{input_, POLLOUT, 0};
+        if (poll(&ready, 1, 200) == 0) continue;
         const ssize_t n = write(input_, rgba.data() + sent, rgba.size() - sent);
         if (n > 0) {
             sent += static_cast<size_t>(n);
             continue;
         }
-        if (n < 0 && errno == EINTR) {
-            if (StopRequested()) {
-                *error = "interrupted";
-                return false;
-            }
-            continue;
-        }
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         const int writeError = errno;
         CloseInput();
         if (Collect(error)) {
