@@ -76,6 +76,8 @@ int Run(const CaptureOptions &o) {
         return Fail("the content folder " + o.contentDir + " does not exist");
     const fs::path output = fs::absolute(o.output, ec);
     if (ec) return Fail("cannot use the output name " + o.output + ": " + ec.message());
+    if (o.kind != OutputKind::PngFrames && fs::is_directory(output, ec))
+        return Fail(output.string() + " is a folder; -o names the file to write");
     const FrameRange range = RequestedFrames(o);
     std::string error;
 

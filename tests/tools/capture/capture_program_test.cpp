@@ -319,6 +319,12 @@ TEST_F(CaptureProgram, MissingFfmpegOrSoundtrackFailsClearly) {
     EXPECT_EQ(noMusic.exitCode, 1);
     EXPECT_NE(noMusic.err.find("DemoFinal.mp3"), std::string::npos) << noMusic.err;
 
+    fs::create_directory(work_ / "taken");
+    auto folderAsFile = RunCapture({"--at", "1", "-o", "taken", "--content", content_.path().string()}, work_.path());
+    EXPECT_EQ(folderAsFile.exitCode, 1);
+    EXPECT_NE(folderAsFile.err.find("is a folder"), std::string::npos) << folderAsFile.err;
+    fs::remove(work_ / "taken");
+
     auto noContent = RunCapture({"--at", "1", "--content", (work_ / "nowhere").string()}, work_.path());
     EXPECT_EQ(noContent.exitCode, 1);
     EXPECT_NE(noContent.err.find("nowhere"), std::string::npos) << noContent.err;
