@@ -1,4 +1,5 @@
 #include "platform/offscreen/offscreen_gl.h"
+#include "platform/sdl2/keep_libraries_loaded.h"
 
 #include <SDL.h>
 #include <SDL_opengl.h>
@@ -47,6 +48,7 @@ bool OffscreenGL::Create(int width, int height, std::string *error) {
         SDL_DestroyWindow(window);
         return false;
     }
+    sdl2::KeepLoadedLibrariesLoaded();
     window_ = window;
     context_ = context;
     width_ = width;

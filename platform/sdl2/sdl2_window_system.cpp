@@ -1,5 +1,6 @@
 #include "platform/sdl2/sdl2_window_system.h"
 
+#include "platform/sdl2/keep_libraries_loaded.h"
 #include "platform/sdl2/sdl2_keys.h"
 #include "platform/virtual_keys.h"
 
@@ -264,6 +265,7 @@ RenderContextHandle Sdl2WindowSystem::CreateRenderContext(DeviceContextHandle dc
         std::fprintf(stderr, "vandrel: cannot create an OpenGL context: %s\n", SDL_GetError());
         return nullptr;
     }
+    KeepLoadedLibrariesLoaded();
     auto rc = std::make_unique<RenderContext>();
     rc->gl = gl;
     rc->window = dc->window;

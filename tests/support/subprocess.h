@@ -37,6 +37,8 @@ public:
     Process &operator=(const Process &) = delete;
 
     bool running();
+    // The program's process id (it leads a process group of its own).
+    int pid() const { return pid_; }
     ProcessResult Wait(std::chrono::milliseconds timeout);
     void Kill();
 
