@@ -5,13 +5,12 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <functional>
+#include <optional>
 #include <regex>
 #include <thread>
 
 #include "log.h"
 #include "rar_test_util.h"
-#include "tests/support/subprocess.h"
 
 using namespace quorbenhal;
 using rartest::PrivateLog;
@@ -85,94 +84,80 @@ TEST(LogFile, CreatedOrEmptiedReadableByItsOwnerOnly) {
 }
 
 TEST(LogFile, NoLogWhereItCannotBeMadePrivately) {
-    // Each case prepares the log's place in a folder and names a file that must stay untouched.
-    const struct {
-        const char *what;
-        std::function<void(const std::filesystem::path &log, const std::filesystem::path &victim)> prepare;
-    } cases[] = {
-        {"symbolic link", [](auto &log, auto &victim) { ASSERT_EQ(symlink(victim.c_str(), log.c_str()), 0); }},
-        {"hard link", [](auto &log, auto &victim) { ASSERT_EQ(link(victim.c_str(), log.c_str()), 0); }},
-        {"pipe", [](auto &log, auto &) { ASSERT_EQ(mkfifo(log.c_str(), 0600), 0); }},  // must not block
-        {"missing folder", [](auto &, auto &) {}},
-        {"path too long", [](auto &, auto &) {}},
-    };
-    for (const auto &c : cases) {
+    // A link or a pipe in the log's place, a missing folder, a path too long for the buffer.
+    for (const std::string what : {"symbolic link", "hard link", "pipe", "missing folder", "too long", "link later"}) {
         testsupport::TempDir dir;
         const auto victim = dir.Write("victim.txt", "keep me");
-        std::filesystem::path log = dir / "debug_unrar.txt";
-        if (c.what == std::string("missing folder")) log = dir / "no" / "debug_unrar.txt";
-        if (c.what == std::string("path too long")) log = dir / std::string(300, 'l');
-        c.prepare(log, victim);
+        const auto log = what == "missing folder" ? dir / "no" / "debug_unrar.txt"
+                         : what == "too long"     ? dir / std::string(300, 'l')
+                                                  : dir / "debug_unrar.txt";
+        const int made = what == "symbolic link" ? symlink(victim.c_str(), log.c_str())
+                         : what == "hard link"   ? link(victim.c_str(), log.c_str())
+                         : what == "pipe"        ? mkfifo(log.c_str(), 0600)  // must not block
+                                                 : 0;
+        ASSERT_EQ(made, 0);
         RarLogStart(log.c_str());
-        EXPECT_EQ(logEnabled, 0) << c.what;
+        EXPECT_EQ(logEnabled, what == "link later") << what;
+        if (what == "link later") {  // replaced by a link after the start: no entry goes through it
+            std::filesystem::remove(log);
+            ASSERT_EQ(symlink(victim.c_str(), log.c_str()), 0);
+        }
         RarLogWrite("password is >hunter2<", "f.cpp", 1);
-        EXPECT_EQ(testsupport::ReadFile(victim), "keep me") << c.what;
+        EXPECT_EQ(testsupport::ReadFile(victim), "keep me") << what;
     }
-    // Replaced by a link after the start: no entry goes through it.
-    testsupport::TempDir dir;
-    const auto victim = dir.Write("victim.txt", "keep me");
-    RarLogStart((dir / "debug_unrar.txt").c_str());
-    ASSERT_EQ(logEnabled, 1);
-    std::filesystem::remove(dir / "debug_unrar.txt");
-    ASSERT_EQ(symlink(victim.c_str(), (dir / "debug_unrar.txt").c_str()), 0);
-    RarLogWrite("password is >hunter2<", "f.cpp", 1);
-    EXPECT_EQ(testsupport::ReadFile(victim), "keep me");
 }
 
-// Fresh processes: the first entry operation of a host starts the log.
-class LogProcess : public ::testing::Test {
+// A host's first entry operation starts the log; the log's state is all that
+// tells a fresh process from one whose log is running.
+class LogStart : public ::testing::Test {
 protected:
-    testsupport::ProcessResult Probe(std::vector<std::string> args, const std::string &tmpdir) {
-        args.insert(args.begin(), RAR_LOG_PROBE);
-        testsupport::ProcessOptions options;
-        options.env = {{"TMPDIR", tmpdir}};
-        return testsupport::RunProcess(args, options);
-    }
-    std::string Archive() {
+    void SetUp() override {
+        if (const char *old = getenv("TMPDIR")) oldTmpdir_ = old;
+        setenv("TMPDIR", tmp_.path().c_str(), 1);
         rarwriter::ArchiveSpec plan;
         plan.entries = {rarwriter::Stored("file.txt", "hello")};
-        return dir_.Write("good.rar", rarwriter::BuildArchive(plan)).string();
+        archive_ = dir_.Write("good.rar", rarwriter::BuildArchive(plan));
+        FreshProcess();
     }
+    static void FreshProcess() { logNotStarted = 1, logEnabled = 0, logPath[0] = '\0'; }
+    void TearDown() override { oldTmpdir_ ? setenv("TMPDIR", oldTmpdir_->c_str(), 1) : unsetenv("TMPDIR"); }
     std::string Log() const { return testsupport::ReadFile(tmp_ / "debug_unrar.txt"); }
     testsupport::TempDir dir_, tmp_;
+    std::filesystem::path archive_;
+    std::optional<std::string> oldTmpdir_;
 };
 
-TEST_F(LogProcess, CallsOfOneProcessShareOneLog) {
-    const std::string archive = Archive();
-    const auto result = Probe({"list", archive, archive, (dir_ / "missing").string()}, tmp_.path());
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(result.out, "1\n1\n0\n" + (tmp_ / "debug_unrar.txt").string() + "\n");
-    const std::string listEnd = "Couldn't read next filename from archive (I/O error).";
+TEST_F(LogStart, CallsShareOneLogInTmpdirTheNextStartEmptiesIt) {
+    EXPECT_EQ(rartest::ListNames(archive_).size(), 1u);
+    EXPECT_EQ(rartest::Extract(archive_, "file.txt", "first-password").data, "hello");
+    EXPECT_EQ(rartest::ListNames(dir_ / "missing").size(), 0u);
+    EXPECT_EQ(std::string(RarDefaultLogPath()), (tmp_ / "debug_unrar.txt").string());
     const std::string log = Log();
-    std::smatch m;
     EXPECT_EQ(log.rfind(kBanner, 0), 0u);
+    std::smatch m;
     const std::string rest = log.substr(kBanner.size());
-    EXPECT_TRUE(std::regex_match(rest, m, std::regex(kBuildLine + kEntry + kEntry + kEntry))) << log;
-    EXPECT_EQ(m[3].str() + m[7].str() + m[11].str(), "extract.cppextract.cppextract.cpp");
-    EXPECT_EQ(m[4].str() + m[8].str() + m[12].str(), listEnd + listEnd + "Error opening file.");
+    ASSERT_TRUE(std::regex_match(rest, m, std::regex(kBuildLine + kEntry + kEntry + kEntry + kEntry))) << log;
+    EXPECT_EQ(m[3].str() + m[7].str() + m[11].str() + m[15].str(), "extract.cppextract.cppextract.cppextract.cpp");
+    EXPECT_EQ(m[4].str(), "Couldn't read next filename from archive (I/O error).");
+    EXPECT_EQ(m[8].str(), "Extracting >file.txt< from >" + archive_.string() + "< (password is >first-password<)...");
+    EXPECT_EQ(m[12].str() + " / " + m[16].str(), "Extracted 5 Bytes. / Error opening file.");
     EXPECT_EQ(ModeOf(tmp_ / "debug_unrar.txt"), 0600u);
-}
-
-TEST_F(LogProcess, NextProcessStartsTheLogAfresh) {
-    const std::string archive = Archive();
-    Probe({"extract", archive, "file.txt", "first-password"}, tmp_.path());
-    EXPECT_NE(Log().find("(password is >first-password<)"), std::string::npos);
-    EXPECT_NE(Log().find("Extracted 5 Bytes."), std::string::npos);
-    Probe({"list", archive}, tmp_.path());
+    FreshProcess();  // the next process
+    rartest::ListNames(archive_);
     EXPECT_EQ(Log().find("first-password"), std::string::npos);
-    EXPECT_EQ(Log().find("Debug log of"), 0u);
+    EXPECT_EQ(Log().rfind(kBanner, 0), 0u);
 }
 
-TEST_F(LogProcess, WithoutTmpdirTheLogGoesToTmp) {
-    EXPECT_EQ(Probe({"path"}, "").out, "/tmp/debug_unrar.txt\n");
-    EXPECT_EQ(Probe({"path"}, "/some/where").out, "/some/where/debug_unrar.txt\n");
+TEST_F(LogStart, WithoutTmpdirTheLogGoesToTmp) {
+    for (const char *tmpdir : {"", static_cast<const char *>(nullptr)}) {
+        tmpdir ? setenv("TMPDIR", tmpdir, 1) : unsetenv("TMPDIR");
+        EXPECT_STREQ(RarDefaultLogPath(), "/tmp/debug_unrar.txt");
+    }
 }
 
-TEST_F(LogProcess, LibraryWorksTheSameWithoutALog) {
+TEST_F(LogStart, LibraryWorksTheSameWithoutALog) {
     const auto target = tmp_.Write("other.txt", "untouched");
     ASSERT_EQ(symlink(target.c_str(), (tmp_ / "debug_unrar.txt").c_str()), 0);
-    const auto result = Probe({"extract", Archive(), "file.txt"}, tmp_.path());
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, "hello");
+    EXPECT_EQ(rartest::Extract(archive_, "file.txt").data, "hello");
     EXPECT_EQ(testsupport::ReadFile(target), "untouched");
 }

@@ -3,14 +3,18 @@
 #include <gtest/gtest.h>
 #include <nettle/sha2.h>
 
+#include <cctype>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <nlohmann/json.hpp>
 
 #include "archive.h"
 #include "cipher.h"
 #include "library_state.h"
 #include "log.h"
 #include "quorbenhal.h"
+#include "tests/support/shared_data.h"
 #include "unpack.h"
 
 namespace rartest {
@@ -77,6 +81,34 @@ std::vector<std::string> PrivateLog::Messages() const {
     return out;
 }
 
+std::vector<CorpusArchive> CorpusArchives(const std::vector<std::string> &folders) {
+    std::vector<CorpusArchive> out;
+    for (const std::string &folder : folders) {
+        const auto shared = testsupport::SharedDir();
+        if (!shared) continue;
+        const auto manifest = *shared / "corpus" / folder / "manifest.json";
+        std::ifstream in(manifest);
+        const nlohmann::json json = nlohmann::json::parse(in, nullptr, false);
+        if (json.is_discarded()) continue;
+        for (size_t i = 0; i < json["archives"].size(); ++i) {
+            const nlohmann::json &a = json["archives"][i];
+            const std::string file = a["file"];
+            out.push_back({folder, file, i, a["password"].is_string() ? std::optional<std::string>(a["password"]) : std::nullopt,
+                           manifest.parent_path() / file, manifest});
+        }
+    }
+    if (out.empty()) out.push_back({});
+    return out;
+}
+
+void PrintTo(const CorpusArchive &a, std::ostream *os) { *os << a.folder << "/" << a.file; }
+
+std::string CorpusTestName(const ::testing::TestParamInfo<CorpusArchive> &info) {
+    std::string name = info.param.file.empty() ? "CorpusMissing" : info.param.folder + "_" + info.param.file;
+    for (char &c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
+}
+
 namespace {
 uint8_t *sessionWindow = nullptr;
 }
@@ -118,25 +150,18 @@ void EndUnpackSession() {
     sessionWindow = nullptr;
 }
 
-namespace {
-void PutLengths(rarwriter::BitWriter &w, const std::vector<uint8_t> &lengths) {
+void PutHeader(rarwriter::BitWriter &w, int channels, bool keep, const std::vector<uint8_t> &lengths) {
+    w.Write(channels > 0, 1);
+    w.Write(keep, 1);
+    if (channels > 0) w.Write(channels - 1, 2);
     for (int i = 0; i < 19; ++i) w.Write(5, 4);
     for (uint8_t l : lengths) w.Write(l, 5);
 }
-}  // namespace
 
 void PutLzTables(rarwriter::BitWriter &w) {
-    w.Write(0, 2);  // LZ block, absolute lengths
-    std::vector<uint8_t> lengths(298, 9);
-    lengths.insert(lengths.end(), 48, 6);
-    lengths.insert(lengths.end(), 28, 5);
-    PutLengths(w, lengths);
-}
-
-void PutAudioTables(rarwriter::BitWriter &w, int channels) {
-    w.Write(2, 2);  // multimedia block, absolute lengths
-    w.Write(channels - 1, 2);
-    PutLengths(w, std::vector<uint8_t>(channels * 257, 9));
+    std::vector<uint8_t> lengths(374);
+    for (size_t i = 0; i < lengths.size(); ++i) lengths[i] = i < 298 ? 9 : i < 346 ? 6 : 5;
+    PutHeader(w, 0, false, lengths);
 }
 
 }  // namespace rartest

@@ -5,8 +5,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "rar_writer.h"
 #include "tests/support/temp_dir.h"
@@ -38,6 +41,20 @@ private:
     std::filesystem::path path_;
 };
 
+// One archive of the shared corpora, from its folder's manifest.
+struct CorpusArchive {
+    std::string folder, file;  // file empty: the corpora are not on this machine
+    size_t index = 0;          // in the manifest's "archives"
+    std::optional<std::string> password;
+    std::filesystem::path path, manifest;
+    const char *Password() const { return password ? password->c_str() : nullptr; }
+};
+// Every archive listed in ../shared/corpus/<folder>/manifest.json, or one
+// placeholder without a file (its tests skip) when the corpora are absent.
+std::vector<CorpusArchive> CorpusArchives(const std::vector<std::string> &folders);
+void PrintTo(const CorpusArchive &a, std::ostream *os);
+std::string CorpusTestName(const ::testing::TestParamInfo<CorpusArchive> &info);
+
 // Decodes `packed` as the current entry with UnpackFile. fresh: a new session
 // (zeroed window, state forgotten); solid: the entry has the solid flag;
 // wanted: its bytes go to an output buffer of `size` bytes.
@@ -49,10 +66,11 @@ UnpackResult RunUnpack(const std::string &packed, uint32_t size, bool solid = fa
                        bool wanted = true);
 void EndUnpackSession();
 
-// Hand-made block headers with absolute lengths and flat codes: the 19
-// code-length symbols 5 bits each; main and multimedia symbols 9 bits,
-// distances 6, lengths 5. Every symbol's code is then its own value.
+// A hand-made block header (channels 0: LZ) whose 19 code-length codes are
+// all 5 bits long, so length symbol k is k in 5 bits; `lengths` follow as such.
+void PutHeader(rarwriter::BitWriter &w, int channels, bool keep, const std::vector<uint8_t> &lengths = {});
+// An LZ header with flat codes (main symbols 9 bits, distances 6, lengths 5):
+// every symbol's code is then its own value.
 void PutLzTables(rarwriter::BitWriter &w);
-void PutAudioTables(rarwriter::BitWriter &w, int channels);
 
 }  // namespace rartest

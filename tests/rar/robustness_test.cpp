@@ -5,62 +5,24 @@
 // whole one's entries and extracts only what the whole one gives.
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <fstream>
-#include <nlohmann/json.hpp>
 #include <random>
 
 #include "archive.h"
 #include "rar_test_util.h"
-#include "tests/support/shared_data.h"
-
-using json = nlohmann::json;
 
 namespace {
 
-struct Sample {
-    std::string relative;  // "corpus/real/x.rar"; empty when no corpus is there
-    std::string password;
-    bool hasPassword = false;
-};
-
-std::vector<Sample> Samples() {
-    std::vector<Sample> out;
-    if (const auto shared = testsupport::SharedDir()) {
-        for (const std::string folder : {"real", "gen"}) {
-            std::ifstream in(*shared / "corpus" / folder / "manifest.json");
-            const json manifest = json::parse(in, nullptr, false);
-            if (manifest.is_discarded()) continue;
-            for (const json &a : manifest["archives"]) {
-                const bool hasPassword = a["password"].is_string();
-                out.push_back({"corpus/" + folder + "/" + a["file"].get<std::string>(),
-                               hasPassword ? a["password"].get<std::string>() : "", hasPassword});
-            }
-        }
-    }
-    if (out.empty()) out.push_back({});
-    return out;
-}
-
-void PrintTo(const Sample &s, std::ostream *os) { *os << s.relative; }
-
-std::string Name(const ::testing::TestParamInfo<Sample> &info) {
-    std::string name = info.param.relative.empty() ? "CorpusMissing" : info.param.relative.substr(7);
-    for (char &c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    return name;
-}
-
-class DamagedArchives : public ::testing::TestWithParam<Sample> {
+class DamagedArchives : public ::testing::TestWithParam<rartest::CorpusArchive> {
 protected:
     void SetUp() override {
-        if (GetParam().relative.empty()) GTEST_SKIP() << "shared test data not found (expected under ../shared/)";
-        original_ = testsupport::ReadFile(*testsupport::SharedDir() / GetParam().relative);
+        if (GetParam().file.empty()) GTEST_SKIP() << "shared test data not found (expected under ../shared/)";
+        original_ = testsupport::ReadFile(GetParam().path);
         ASSERT_FALSE(original_.empty());
-        password_ = GetParam().hasPassword ? GetParam().password.c_str() : nullptr;
+        password_ = GetParam().Password();
         const auto intact = dir_.Write("intact.rar", original_);
         names_ = rartest::ListNames(intact);
         for (size_t i = 0; i < names_.size() && i < 3; ++i) intact_.push_back(rartest::Extract(intact, names_[i], password_));
-        for (char c : GetParam().relative) seed_ = (seed_ ^ uint8_t(c)) * 16777619u;
+        for (char c : "corpus/" + GetParam().folder + "/" + GetParam().file) seed_ = (seed_ ^ uint8_t(c)) * 16777619u;
     }
     std::filesystem::path Variant(const std::string &bytes) { return dir_.Write("variant.rar", bytes); }
 
@@ -124,4 +86,5 @@ TEST_P(DamagedArchives, RandomByteAndBitChangesFailCleanly) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, DamagedArchives, ::testing::ValuesIn(Samples()), Name);
+INSTANTIATE_TEST_SUITE_P(Corpus, DamagedArchives, ::testing::ValuesIn(rartest::CorpusArchives({"real", "gen"})),
+                         rartest::CorpusTestName);
