@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "archive.h"
-#include "library_state.h"
 #include "quorbenhal.h"
 #include "rar_test_util.h"
 
@@ -104,28 +103,6 @@ TEST_F(ArchiveWalk, FileHeaderWithoutTheDataFlagIsFollowedByItsData) {
     const auto path = Save(plan);
     EXPECT_EQ(ListNames(path), (Messages{"flagless", "inner"}));
     EXPECT_EQ(Extract(path, "inner").data, "in");
-}
-
-TEST_F(ArchiveWalk, FindBlockStopsAtASubBlockAndPutsEverythingBack) {
-    using namespace quorbenhal;
-    ArchiveSpec plan = TwoFiles();
-    plan.blocks = {{1, rarwriter::kSubBlockType, kLongBlock, "", "xyz"}};
-    const BuiltArchive built = BuildArchiveWithLayout(plan);
-    archiveFile = fopen(Save(built.bytes).c_str(), "rb");
-    ASSERT_NE(archiveFile, nullptr);
-    ASSERT_EQ(CheckArchiveStart(), 1);
-    EXPECT_GT(FindBlock(kFileHeaderType, true), 0);
-    EXPECT_STREQ(entryName, "one.txt");
-    ArchiveSeek(archiveFile, nextBlock, SEEK_SET);
-    const RarFileHeader before = fileHeader;
-    EXPECT_GT(FindBlock(kFileHeaderType, true), 0);
-    EXPECT_EQ(lastBlockType, quorbenhal::kSubBlockType);
-    EXPECT_EQ(ftell(archiveFile), long(built.entries[0].dataOffset + 10));
-    EXPECT_EQ(fileHeader.packedSize, before.packedSize);
-    EXPECT_GT(FindBlock(kFileHeaderType, false), 0);  // passes over it
-    EXPECT_STREQ(entryName, "two.txt");
-    fclose(archiveFile);
-    archiveFile = nullptr;
 }
 
 TEST_F(ArchiveWalk, EitherHeaderCheckFormIsIntactAndABrokenOneIsOnlyLogged) {

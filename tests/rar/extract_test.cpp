@@ -2,8 +2,6 @@
 // what the log says about it.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "listing.h"
 #include "quorbenhal.h"
 #include "rar_test_util.h"
@@ -35,13 +33,11 @@ std::string Asking(const std::string &name, const std::filesystem::path &archive
 std::string Failure(const std::string &name, unsigned bytes) {
     return "Error - couldn't extract >" + name + "< and allocated " + std::to_string(bytes) + " Bytes of unused memory!";
 }
-EntrySpec With(EntrySpec e, const std::function<void(EntrySpec &)> &change) {
-    change(e);
-    return e;
-}
 
 const char kCrcError[] = "CRC32 error - file couldn't be decompressed correctly!";
 const char kUnknownMethod[] = "unknown compression method";
+const char kSplit[] = "Sorry, files split across volumes not supported.";
+const char kTooShort[] = "Error - the packed data is too short for the file's size.";
 
 }  // namespace
 
@@ -81,9 +77,8 @@ TEST_F(Extraction, MissingNameOrArchiveFails) {
 TEST_F(Extraction, EncryptedEntriesNeedTheirPassword) {
     // 37 bytes stored: two whole cipher blocks and a part of one, 48 bytes packed.
     const std::string content = "thirty-seven bytes of secret content!";
-    const auto path = Save({With(Stored("stored", content), [](EntrySpec &e) { e.password = "open sesame"; }),
-                            With(Compressed("packed", content), [](EntrySpec &e) { e.password = "open sesame"; }),
-                            Stored("plain", "plain text")});
+    const auto path = Save({{.name = "stored", .data = content, .stored = true, .password = "open sesame"},
+                            {.name = "packed", .data = content, .password = "open sesame"}, Stored("plain", "plain text")});
     for (const char *name : {"stored", "packed"}) {
         EXPECT_EQ(Extract(path, name, "open sesame").data, content);
         for (const char *wrong : {static_cast<const char *>(nullptr), "", "wrong"}) EXPECT_EQ(Extract(path, name, wrong).result, 0);
@@ -104,24 +99,19 @@ TEST_F(Extraction, EntriesThatFailSayWhy) {
         Messages why;
         unsigned freed;  // the output buffer given back
     } cases[] = {
-        {With(Stored("v12", "data"), [](EntrySpec &e) { e.unpackVersion = 12; }), {kUnknownMethod}, 4},
-        {With(Stored("v21", "data"), [](EntrySpec &e) { e.unpackVersion = 21; }), {kUnknownMethod}, 4},
-        {With(Compressed("v29", "data"), [](EntrySpec &e) { e.unpackVersion = 29; }), {kUnknownMethod}, 4},
+        {{.name = "v12", .data = "data", .stored = true, .unpackVersion = 12}, {kUnknownMethod}, 4},
+        {{.name = "v21", .data = "data", .stored = true, .unpackVersion = 21}, {kUnknownMethod}, 4},
+        {{.name = "v29", .data = "data", .unpackVersion = 29}, {kUnknownMethod}, 4},
         // Versions 13-19 compressed: the older RAR 1.5 method, refused before decoding.
-        {With(Compressed("v15", text), [](EntrySpec &e) { e.unpackVersion = 15; }), {kUnknownMethod}, 2000},
-        {With(Stored("split-before", "part"), [](EntrySpec &e) { e.extraFlags = kFileSplitBefore; }),
-         {"Sorry, files split across volumes not supported."}, 4},
-        {With(Compressed("split-after", "part"), [](EntrySpec &e) { e.extraFlags = kFileSplitAfter; }),
-         {"Sorry, files split across volumes not supported."}, 4},
-        {With(Stored("bad-crc", "data"), [](EntrySpec &e) { e.fileCrc = 1; }), {kCrcError}, 4},
-        {With(Compressed("bad-crc-packed", text), [](EntrySpec &e) { e.fileCrc = 1; }), {kCrcError}, 2000},
-        {With(Compressed("shrinks", text), [](EntrySpec &e) { e.unpackedSize = 1500; }),
-         {"Fatal! Buffer overrun during decompression!", kCrcError}, 1500},
+        {{.name = "v15", .data = text, .unpackVersion = 15}, {kUnknownMethod}, 2000},
+        {{.name = "split-before", .data = "part", .stored = true, .extraFlags = kFileSplitBefore}, {kSplit}, 4},
+        {{.name = "split-after", .data = "part", .extraFlags = kFileSplitAfter}, {kSplit}, 4},
+        {{.name = "bad-crc", .data = "data", .stored = true, .fileCrc = 1}, {kCrcError}, 4},
+        {{.name = "bad-crc-packed", .data = text, .fileCrc = 1}, {kCrcError}, 2000},
+        {{.name = "shrinks", .data = text, .unpackedSize = 1500}, {"Fatal! Buffer overrun during decompression!", kCrcError}, 1500},
         // Sizes the data present cannot give are refused before the buffer is allocated.
-        {With(Stored("stored-short", "data"), [](EntrySpec &e) { e.unpackedSize = 5; }),
-         {"Error - the packed data is too short for the file's size."}, 0},
-        {With(Compressed("huge", ""), [](EntrySpec &e) { e.packedData = std::string(20, 'U'), e.unpackedSize = 3000000000u; }),
-         {"Error - the packed data is too short for the file's size."}, 0},
+        {{.name = "stored-short", .data = "data", .stored = true, .unpackedSize = 5}, {kTooShort}, 0},
+        {{.name = "huge", .unpackedSize = 3000000000u, .packedData = std::string(20, 'U')}, {kTooShort}, 0},
     };
     for (const auto &c : cases) {
         const auto path = Save({c.entry, Stored("after", "a")});
@@ -136,17 +126,17 @@ TEST_F(Extraction, EntriesThatFailSayWhy) {
         EXPECT_EQ(Extract(path, "after").data, "a") << "the entry after " << c.entry.name;
     }
     // Stored and empty entries of versions 13-19 are read as usual.
-    const auto path = Save({With(Stored("stored15", "kept"), [](EntrySpec &e) { e.unpackVersion = 15; }),
-                            With(Compressed("dir15", ""), [](EntrySpec &e) { e.unpackVersion = 15, e.extraFlags = kFileDirectory; })});
+    const auto path = Save({{.name = "stored15", .data = "kept", .stored = true, .unpackVersion = 15},
+                            {.name = "dir15", .unpackVersion = 15, .extraFlags = kFileDirectory}});
     EXPECT_EQ(Extract(path, "stored15").data, "kept");
     EXPECT_EQ(Extract(path, "dir15").result, 1);
 }
 
 TEST_F(Extraction, SolidArchiveDecodesEveryEntryBeforeTheWantedOne) {
     const std::string one = "solid stream, entry one";
-    EntrySpec three = Compressed("three", "");
-    three.tokens = std::vector<Token>{Token::LongMatch(12, uint32_t(one.size()))};  // copies "solid stream"
-    const auto path = Save({Compressed("one", one), Stored("two", "stored"), three}, true);
+    const auto path = Save({Compressed("one", one), Stored("two", "stored"),
+                            {.name = "three", .tokens = std::vector{Token::LongMatch(12, uint32_t(one.size()))}}},  // "solid stream"
+                           true);
     EXPECT_EQ(Extract(path, "three").data, "solid stream");
     EXPECT_EQ(Extract(path, "two").data, "stored");
     EXPECT_EQ(Extract(path, "one").data, one);
@@ -155,7 +145,7 @@ TEST_F(Extraction, SolidArchiveDecodesEveryEntryBeforeTheWantedOne) {
     bytes[10] &= ~kMainSolid;
     EXPECT_EQ(Extract(dir_.Write("nonsolid.rar", bytes), "three").result, 0);
     // An entry before the wanted one that cannot be decoded fails a solid archive only.
-    const std::vector<EntrySpec> entries = {With(Stored("v29", "x"), [](EntrySpec &e) { e.unpackVersion = 29; }),
+    const std::vector<EntrySpec> entries = {{.name = "v29", .data = "x", .stored = true, .unpackVersion = 29},
                                             Stored("wanted", "w")};
     EXPECT_EQ(Extract(Save(entries, true), "wanted").result, 0);
     EXPECT_EQ(Extract(Save(entries, false), "wanted").data, "w");
@@ -201,13 +191,11 @@ TEST_F(Extraction, NullArgumentsFailCleanly) {
 }
 
 TEST_F(Extraction, ListingCopiesEveryHeaderFieldOfEveryEntry) {
-    EntrySpec e = Compressed("dir\\file.bin", "abc");
-    e.hostOs = 3, e.fileTime = 0x5A8E4C21, e.attributes = 0x81A4, e.unpackVersion = 29, e.method = 0x35;
-    e.unpackedSize = 0x01020304, e.fileCrc = 0xDEADBEEF, e.password = "pw";
-    ArchiveSpec plan;
-    plan.solid = true;
-    plan.mainFlags = 0x0001;
-    plan.entries = {e, Stored("second", "")};
+    const ArchiveSpec plan{.solid = true, .mainFlags = 0x0001,
+                           .entries = {{.name = "dir\\file.bin", .data = "abc", .method = 0x35, .unpackVersion = 29,
+                                        .hostOs = 3, .fileTime = 0x5A8E4C21, .attributes = 0x81A4, .password = "pw",
+                                        .unpackedSize = 0x01020304, .fileCrc = 0xDEADBEEF},
+                                       Stored("second", "")}};
     const BuiltArchive built = BuildArchiveWithLayout(plan);
     const auto path = dir_.Write("x.rar", built.bytes);
     std::vector<uint16_t> flags;

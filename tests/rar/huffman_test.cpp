@@ -5,7 +5,7 @@
 #include <random>
 
 #include "huffman.h"
-#include "rar_writer.h"
+#include "rar_test_util.h"
 
 using namespace quorbenhal;
 
@@ -25,13 +25,9 @@ void Feed(const std::string &bytes) {
 
 void Build(const std::vector<uint8_t> &lengths) { BuildDecodeTable(lengths.data(), table, uint32_t(lengths.size())); }
 
-// A block header whose 19 code-length codes are all 5 bits: length symbol k is k in 5 bits.
-rarwriter::BitWriter Header(bool audio, bool keep, int channels = 1) {
+rarwriter::BitWriter Header(int channels, bool keep, const std::vector<uint8_t> &lengths = {}) {
     rarwriter::BitWriter w;
-    w.Write(audio, 1);
-    w.Write(keep, 1);
-    if (audio) w.Write(channels - 1, 2);
-    for (int i = 0; i < 19; ++i) w.Write(5, 4);
+    rartest::PutHeader(w, channels, keep, lengths);
     return w;
 }
 void ZerosToTheEnd(rarwriter::BitWriter &w, int count) {
@@ -89,8 +85,8 @@ TEST(DecodeTable, ShortCodeLookupAgreesWithTheLimitSearchForEveryInput) {
 
 TEST(LoadTables, AbsoluteLengthsBuildTheLzTables) {
     tables = TableSet{};
-    rarwriter::BitWriter w = Header(false, false);
-    for (int i = 0; i < 374; ++i) w.Write(i < 298 ? 9 : i < 346 ? 6 : 5, 5);
+    rarwriter::BitWriter w;
+    rartest::PutLzTables(w);
     w.Write(0x1234, 16);
     Load(w);
     EXPECT_EQ(tables.audioMode, 0u);
@@ -106,9 +102,7 @@ TEST(LoadTables, DeltaLengthsAddToThePreviousModuloSixteenOnlyWithTheKeepFlag) {
         tables = TableSet{};
         tables.prevCodeLengths[0] = 15;
         tables.prevCodeLengths[1] = 4;
-        rarwriter::BitWriter w = Header(false, keep);
-        w.Write(3, 5);
-        w.Write(0, 5);
+        rarwriter::BitWriter w = Header(0, keep, {3, 0});
         ZerosToTheEnd(w, 372);  // zero runs are absolute
         Load(w);
         EXPECT_EQ(tables.prevCodeLengths[0], keep ? 2 : 3);  // 15 + 3 modulo 16
@@ -119,8 +113,7 @@ TEST(LoadTables, DeltaLengthsAddToThePreviousModuloSixteenOnlyWithTheKeepFlag) {
 
 TEST(LoadTables, ZeroRunStopsAtTheLastLength) {
     tables = TableSet{};
-    rarwriter::BitWriter w = Header(false, false);
-    for (int i = 0; i < 364; ++i) w.Write(9, 5);
+    rarwriter::BitWriter w = Header(0, false, std::vector<uint8_t>(364, 9));
     w.Write(18, 5);
     w.Write(127, 7);  // 138 zeros, of which 10 fit
     w.Write(0xBEEF, 16);
@@ -133,7 +126,7 @@ TEST(LoadTables, ZeroRunStopsAtTheLastLength) {
 TEST(LoadTables, RepeatAtTheFirstPositionRepeatsZero) {
     tables = TableSet{};
     tables.prevCodeLengths[0] = 7;
-    rarwriter::BitWriter w = Header(false, true);
+    rarwriter::BitWriter w = Header(0, true);
     w.Write(16, 5);
     w.Write(0, 2);  // 3 times
     w.Write(4, 5);
@@ -154,8 +147,7 @@ TEST(LoadTables, MultimediaHeaderReadsLengthsForEachChannel) {
     for (const auto &c : cases) {
         tables = TableSet{};
         tables.currentChannel = c.before;
-        rarwriter::BitWriter w = Header(true, false, c.channels);
-        for (int i = 0; i < c.channels * 257; ++i) w.Write(9, 5);
+        rarwriter::BitWriter w = Header(c.channels, false, std::vector<uint8_t>(c.channels * 257, 9));
         w.Write(0xA5A5, 16);
         Load(w);
         EXPECT_EQ(tables.audioMode, 1u);
@@ -171,14 +163,8 @@ TEST(LoadTables, LengthsBeyondTheBlocksCountAreZero) {
     // After a 4-channel block sets all 1028 lengths, an LZ block reads 374
     // and leaves the rest 0 for a later delta-coded block.
     tables = TableSet{};
-    rarwriter::BitWriter w = Header(true, false, 4);
-    for (int i = 0; i < 1028; ++i) w.Write(9, 5);
-    rarwriter::BitWriter lz = Header(false, true);
-    Feed(w.Bytes());
-    LoadTables(input, tables);
-    for (int i = 0; i < 374; ++i) lz.Write(0, 5);
-    Feed(lz.Bytes());
-    LoadTables(input, tables);
+    Load(Header(4, false, std::vector<uint8_t>(1028, 9)));
+    Load(Header(0, true, std::vector<uint8_t>(374, 0)));
     EXPECT_EQ(tables.prevCodeLengths[373], 9);  // delta 0 on 9
     EXPECT_EQ(tables.prevCodeLengths[374], 0);
     EXPECT_EQ(tables.prevCodeLengths[1027], 0);

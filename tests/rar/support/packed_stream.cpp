@@ -33,6 +33,7 @@ struct Slots {
             }
         throw std::invalid_argument("length or distance out of range");
     }
+    int ExtraBits(uint32_t value) const { return bits[Find(value)]; }
 };
 const Slots kLengthSlots{0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
 const Slots kDistanceSlots{0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,  5,  5,  6,  6,  7,  7,  8,  8,  9,  9,  10, 10,
@@ -162,6 +163,12 @@ struct StreamEncoder::Impl {
         ++blocks[block].freq[table].at(symbol);
     }
     void Raw(int bits, uint32_t value) { files.back().push_back({Op::Raw, 0, uint16_t(bits), value}); }
+    // `value` as the symbol first + its slot in `table`, then the slot's extra bits.
+    void Slotted(const Slots &slots, int table, uint32_t first, uint32_t value) {
+        const int slot = slots.Find(value);
+        Code(table, first + slot);
+        Raw(slots.bits[slot], value - slots.base[slot]);
+    }
 
     // Ends the current block (unless the decoder reads the tables unasked:
     // the first block of a fresh file) and starts the next.
@@ -182,11 +189,9 @@ struct StreamEncoder::Impl {
         if (solid && block < 0) throw std::invalid_argument("a solid file needs a file before it in its chain");
         if (!solid) Reset();
         if (solid && !empty && join == SolidJoin::TrailingTables) {
-            std::vector<Op> &previous = files.back();
-            const bool hadPad = !previous.empty() && previous.back().kind == Op::Pad;
-            if (hadPad) previous.pop_back();
+            files.back().pop_back();  // its Pad, which comes after the new tables
             StartBlock(firstChannels, o, true);
-            if (hadPad) previous.push_back({Op::Pad, uint8_t(CurrentTable()), 0, 0});
+            EndFile();
         }
         files.emplace_back();
         outputs.emplace_back();
@@ -226,30 +231,18 @@ struct StreamEncoder::Impl {
             return Push(lastLength, lastDistance, append);
         case Token::History: {
             if (t.value < 1 || t.value > 4) throw std::invalid_argument("history match must reach 1-4 back");
-            const uint32_t d = ring[(pushes - t.value) & 3], code = t.length - 2 - HistoryBonus(d);
-            const int slot = kLengthSlots.Find(code);
+            const uint32_t d = ring[(pushes - t.value) & 3];
             Code(0, 256 + t.value);
-            Code(2, slot);
-            Raw(kLengthSlots.bits[slot], code - kLengthSlots.base[slot]);
+            Slotted(kLengthSlots, 2, 0, t.length - 2 - HistoryBonus(d));
             return Push(t.length, d, append);
         }
-        case Token::Short: {
-            const int slot = kShortSlots.Find(t.value - 1);
-            Code(0, 261 + slot);
-            Raw(kShortSlots.bits[slot], t.value - 1 - kShortSlots.base[slot]);
+        case Token::Short:
+            Slotted(kShortSlots, 0, 261, t.value - 1);
             return Push(2, t.value, append);
-        }
-        case Token::Long: {
-            if (t.value < 1 || t.value > kWindowSize) throw std::invalid_argument("distance out of range");
-            const uint32_t code = t.length - 3 - LongBonus(t.value);
-            if (code > 255) throw std::invalid_argument("length not expressible at this distance");
-            const int ls = kLengthSlots.Find(code), ds = kDistanceSlots.Find(t.value - 1);
-            Code(0, 270 + ls);
-            Raw(kLengthSlots.bits[ls], code - kLengthSlots.base[ls]);
-            Code(1, ds);
-            Raw(kDistanceSlots.bits[ds], t.value - 1 - kDistanceSlots.base[ds]);
+        case Token::Long:
+            Slotted(kLengthSlots, 0, 270, t.length - 3 - LongBonus(t.value));
+            Slotted(kDistanceSlots, 1, 0, t.value - 1);
             return Push(t.length, t.value, append);
-        }
         }
     }
 
@@ -289,7 +282,7 @@ struct StreamEncoder::Impl {
             if (d < 1 || d > reach) continue;
             const uint32_t len = MatchLength(pos, d, std::min(most, 257 + bonus));
             if (back == 1 && lastLength >= 2 && len >= lastLength) consider(Token::Rep(), lastLength, lastLength * 9 - 6);
-            if (len >= 2 + bonus) consider(Token::Hist(back, len), len, len * 9 - 10 - kLengthSlots.bits[kLengthSlots.Find(len - 2 - bonus)]);
+            if (len >= 2 + bonus) consider(Token::Hist(back, len), len, len * 9 - 10 - kLengthSlots.ExtraBits(len - 2 - bonus));
         }
         if (most >= 3) {
             uint32_t bestLen = 0, bestDist = 0;
@@ -302,14 +295,13 @@ struct StreamEncoder::Impl {
                 c = next;
             }
             if (bestLen > 0) {
-                const int extra = kLengthSlots.bits[kLengthSlots.Find(bestLen - 3 - LongBonus(bestDist))] +
-                                  kDistanceSlots.bits[kDistanceSlots.Find(bestDist - 1)];
+                const int extra = kLengthSlots.ExtraBits(bestLen - 3 - LongBonus(bestDist)) + kDistanceSlots.ExtraBits(bestDist - 1);
                 consider(Token::LongMatch(bestLen, bestDist), bestLen, int(bestLen) * 9 - 14 - extra);
             }
         }
         const uint32_t q = lastPair[Bytes()[pos] << 8 | Bytes()[pos + 1]];
         if (q != UINT32_MAX && pos - q <= 256)
-            consider(Token::ShortMatch(uint32_t(pos - q)), 2, 10 - kShortSlots.bits[kShortSlots.Find(uint32_t(pos - q - 1))]);
+            consider(Token::ShortMatch(uint32_t(pos - q)), 2, 10 - kShortSlots.ExtraBits(uint32_t(pos - q - 1)));
         return best;
     }
     void ParseLz(size_t pos, size_t end, const CompressOptions &o) {
@@ -440,7 +432,7 @@ std::vector<std::string> StreamEncoder::Finish() {
                 w.Write(codes[op.table][op.symbol], current->lengths[op.table][op.symbol]);
             } else if (op.kind == Op::Raw) {
                 w.Write(op.value, op.symbol);
-            } else if (m.pad[f] && w.byteCount() % 16 != 0) {
+            } else if (m.pad[f] && w.Bytes().size() % 16 != 0) {
                 // The decoder may read one symbol past the end: anything but end-of-block.
                 const std::vector<uint8_t> &lengths = current->lengths[op.table];
                 for (uint32_t s = 0; s < lengths.size(); ++s) {

@@ -1,10 +1,6 @@
 // A RAR 2.0 archive writer for the library's tests and benchmark: whole
 // archives in memory with stored, compressed (LZ and multimedia blocks),
 // solid and encrypted entries, and the odd or broken headers readers meet.
-//
-//   rarwriter::ArchiveSpec plan;
-//   plan.entries.push_back(rarwriter::Compressed("a.txt", "hello"));
-//   std::string archive = rarwriter::BuildArchive(plan);
 #pragma once
 
 #include <cstdint>
@@ -39,7 +35,6 @@ class BitWriter {
 public:
     void Write(uint32_t value, int count);  // the low `count` (0-32) bits of value
     std::string Bytes() const;              // the last byte padded with zero bits
-    size_t byteCount() const { return bytes_.size() + (used_ > 0); }
 
 private:
     std::string bytes_;
@@ -104,26 +99,25 @@ private:
 enum class Check { Auto, NameOnly, WholeHeader, Bad };  // Auto: WholeHeader when `extra` is set
 
 struct EntrySpec {
-    std::string name;
-    std::string data;
+    std::string name = {};
+    std::string data = {};
     bool stored = false;
     uint8_t method = 0x33;  // compressed entries; stored ones are 0x30
     uint8_t unpackVersion = 20;
     uint8_t hostOs = 2;
     uint32_t fileTime = DosDateTime(2024, 5, 17, 13, 45, 30);
     uint32_t attributes = 0x20;
-    std::string password;     // not empty: encrypted (flag 0x04)
+    std::string password = {};  // not empty: encrypted (flag 0x04)
     uint16_t extraFlags = 0;  // ORed into the header flags
-    std::string extra;        // header bytes after the name (comment, extended times)
+    std::string extra = {};   // header bytes after the name (comment, extended times)
     Check check = Check::Auto;
-    CompressOptions options;
+    CompressOptions options = {};
     SolidJoin join = SolidJoin::LeadingTables;
-    std::optional<std::vector<Token>> tokens;  // the stream, instead of compressing `data`
+    std::optional<std::vector<Token>> tokens = {};  // the stream, instead of compressing `data`
     // Faults: each replaces what the writer would store.
-    std::optional<uint16_t> flags;
-    std::optional<uint16_t> headerSize;
-    std::optional<uint32_t> packedSize, unpackedSize, fileCrc;
-    std::optional<std::string> packedData;  // these bytes as the packed data, unenciphered
+    std::optional<uint16_t> flags = {}, headerSize = {};
+    std::optional<uint32_t> packedSize = {}, unpackedSize = {}, fileCrc = {};
+    std::optional<std::string> packedData = {};  // these bytes as the packed data, unenciphered
 };
 
 inline EntrySpec Compressed(std::string name, std::string data, CompressOptions options = {}) {
@@ -154,24 +148,23 @@ struct ArchiveSpec {
     std::string marker = kMarker;  // with anything before it (a self-extractor's code)
     bool solid = false;            // main header flag 0x08; compressed entries form one stream
     uint16_t mainFlags = 0;
-    std::string mainExtra;  // main header bytes after the 13 fixed ones (a comment)
-    std::vector<EntrySpec> entries;
-    std::vector<RawBlock> blocks;
-};
-
-struct EntryLayout {
-    size_t headerOffset, dataOffset, packedSize;
-    std::string data;  // the entry's content (what its tokens produce, for token entries)
+    std::string mainExtra = {};  // main header bytes after the 13 fixed ones (a comment)
+    std::vector<EntrySpec> entries = {};
+    std::vector<RawBlock> blocks = {};
 };
 
 struct BuiltArchive {
     std::string bytes;
-    std::vector<EntryLayout> entries;
+    struct Entry {
+        size_t headerOffset, dataOffset, packedSize;
+        std::string data;  // the content (what its tokens produce, for token entries)
+    };
+    std::vector<Entry> entries;
 };
 
 BuiltArchive BuildArchiveWithLayout(const ArchiveSpec &plan);
 std::string BuildArchive(const ArchiveSpec &plan);
-// Writes bytes to a file, replacing it; throws std::runtime_error on failure.
+// Throws std::runtime_error on failure.
 void WriteFile(const std::filesystem::path &path, const std::string &bytes);
 
 }  // namespace rarwriter
