@@ -73,24 +73,19 @@ TEST_F(ArchiveWalk, OtherBlocksArePassedOverWithTheirData) {
 }
 
 TEST_F(ArchiveWalk, MalformedBlocksAndSubBlocksEndTheWalk) {
-    const struct {
-        const char *what;
-        RawBlock block;
-        Messages listLog;
-    } cases[] = {
-        {"header size 0", {1, 0x7A, 0, "", "", 0}, {kListEnd}},
-        {"header size 6", {1, 0x7A, 0, "", "", 6}, {kListEnd}},
-        {"sub-block", {1, kSubBlockType, kLongBlock, "\x01\x01", "subdata"}, {"Sorry, sub-headers not supported."}},
-    };
-    for (const auto &c : cases) {
-        ArchiveSpec plan = TwoFiles();
-        plan.blocks = {c.block};
+    ArchiveSpec size0 = TwoFiles(), size6 = TwoFiles(), unknown = TwoFiles(), sub = TwoFiles();
+    size0.entries[1].headerSize = 0;
+    size6.entries[1].headerSize = 6;
+    unknown.blocks = {{1, 0x7A, 0, "", "", 3}};
+    sub.blocks = {{1, rarwriter::kSubBlockType, kLongBlock, "\x01\x01", "subdata"}};
+    for (const auto &[plan, listLog] : {std::pair{size0, Messages{kListEnd}}, {size6, {kListEnd}}, {unknown, {kListEnd}},
+                                        {sub, {"Sorry, sub-headers not supported."}}}) {
         const auto path = Save(plan);
         PrivateLog log;
-        EXPECT_EQ(ListNames(path), Messages{"one.txt"}) << c.what;
-        EXPECT_EQ(log.Messages(), c.listLog) << c.what;
-        EXPECT_EQ(Extract(path, "one.txt").data, "first file") << c.what;
-        EXPECT_EQ(Extract(path, "two.txt").result, 0) << c.what;
+        EXPECT_EQ(ListNames(path), Messages{"one.txt"});
+        EXPECT_EQ(log.Messages(), listLog);
+        EXPECT_EQ(Extract(path, "one.txt").data, "first file");
+        EXPECT_EQ(Extract(path, "two.txt").result, 0);
     }
 }
 

@@ -113,13 +113,13 @@ TEST(LoadTables, DeltaLengthsAddToThePreviousModuloSixteenOnlyWithTheKeepFlag) {
 
 TEST(LoadTables, ZeroRunStopsAtTheLastLength) {
     tables = TableSet{};
-    rarwriter::BitWriter w = Header(0, false, std::vector<uint8_t>(364, 9));
+    rarwriter::BitWriter w = Header(4, false, std::vector<uint8_t>(1018, 9));
     w.Write(18, 5);
     w.Write(127, 7);  // 138 zeros, of which 10 fit
     w.Write(0xBEEF, 16);
     Load(w);
-    EXPECT_EQ(tables.prevCodeLengths[363], 9);
-    for (int i = 364; i < 374; ++i) EXPECT_EQ(tables.prevCodeLengths[i], 0) << i;
+    EXPECT_EQ(tables.prevCodeLengths[1017], 9);
+    for (int i = 1018; i < 1028; ++i) EXPECT_EQ(tables.prevCodeLengths[i], 0) << i;
     EXPECT_EQ(Peek16(input), 0xBEEFu);
 }
 
