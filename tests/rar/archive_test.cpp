@@ -154,21 +154,14 @@ TEST_F(ArchiveWalk, HeaderOrNameCutShortByTheEndOfTheFileEndsTheWalk) {
     }
 }
 
-TEST(CompareEntryNames, AsciiCaseAndSeparatorsDoNotCount) {
+TEST(CompareEntryNames, AsciiCaseAndSeparatorsDoNotCountOtherBytesDo) {
     using quorbenhal::CompareEntryNames;
     const std::pair<const char *, const char *> same[] = {
         {"A\\B.TXT", "a/b.txt"}, {"a_b.TXT", "a/b.txt"}, {"docs_readme.txt", "DOCS\\README.TXT"}};
     for (auto [a, b] : same) EXPECT_EQ(CompareEntryNames(a, b), 0) << a << " " << b;
-    EXPECT_NE(CompareEntryNames("\xC3\xA9", "\xC3\x89"), 0);  // bytes above ASCII compare as they are
-    EXPECT_NE(CompareEntryNames("\xE9", "\xC9"), 0);
-    EXPECT_LT(CompareEntryNames("abc", "ABD"), 0);
-    EXPECT_GT(CompareEntryNames("abd", "ABC"), 0);
-    EXPECT_LT(CompareEntryNames("ab", "ABC"), 0);
+    for (auto [a, b] : {std::pair{"\xC3\xA9", "\xC3\x89"}, {"\xE9", "\xC9"}, {"ab", "abc"}, {"a.txt", "a-txt"}})
+        EXPECT_NE(CompareEntryNames(a, b), 0) << a << " " << b;
     std::string longA(600, 'a'), longB(600, 'A');
     longB[590] = 'z';
     EXPECT_EQ(CompareEntryNames(longA.c_str(), longB.c_str()), 0);  // the first 511 bytes count
-    char a[] = "x/y.txt", b[] = "X\\Y.TXT";
-    EXPECT_EQ(CompareEntryNames(a, b), 0);
-    EXPECT_STREQ(a, "x/y.txt");  // the names themselves stay as they are
-    EXPECT_STREQ(b, "X\\Y.TXT");
 }

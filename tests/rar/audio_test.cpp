@@ -38,18 +38,6 @@ TEST(AudioPredictor, PredictionFromTapsWeightsAndTheCrossChannelDelta) {
     }
 }
 
-TEST(AudioPredictor, TapsShiftInTheDeltas) {
-    AudioChannelState ch{};
-    int32_t cross = 0;
-    EXPECT_EQ(DecodeAudioByte(ch, cross, 246), 10);
-    EXPECT_EQ(DecodeAudioByte(ch, cross, 0), 10);  // predicted 8 * 10 / 8
-    EXPECT_EQ(DecodeAudioByte(ch, cross, 0), 10);
-    EXPECT_EQ(ch.taps[0], 0);
-    EXPECT_EQ(ch.taps[1], -10);
-    EXPECT_EQ(ch.taps[2], 10);
-    EXPECT_EQ(ch.taps[3], 0);
-}
-
 TEST(AudioPredictor, ErrorSumsUseTheNewTapsAndTheOldCrossDelta) {
     AudioChannelState ch{};
     ch.channelDelta = 5;

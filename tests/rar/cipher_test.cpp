@@ -3,27 +3,21 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <random>
 
 #include "cipher.h"
 #include "rar_writer.h"
+#include "sample_content.h"
 
 using namespace quorbenhal;
 
 namespace {
-std::string RandomBytes(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (char &c : s) c = static_cast<char>(rng());
-    return s;
-}
 uint8_t *Bytes(std::string &s, size_t at = 0) { return reinterpret_cast<uint8_t *>(&s[at]); }
 }  // namespace
 
 TEST(Crc32, CheckValueAndZlibAtEveryLengthAndAlignment) {
     BuildCrcTable();
     EXPECT_EQ(~Crc32Update(0xFFFFFFFFu, "123456789", 9), 0xCBF43926u);
-    const std::string data = RandomBytes(300, 7);
+    const std::string data = rarwriter::samples::Random(300, 7);
     for (size_t offset = 0; offset < 8; ++offset) {
         for (size_t length = 0; length + offset <= data.size(); length += 1 + length / 7) {
             const uLong expected = crc32(0, reinterpret_cast<const Bytef *>(data.data() + offset), uInt(length));
@@ -37,9 +31,9 @@ TEST(Crc32, CheckValueAndZlibAtEveryLengthAndAlignment) {
 TEST(Cipher, EnciphersLikeTheWriterForEveryPasswordLength) {
     BuildCrcTable();
     for (size_t length : {0, 1, 2, 15, 16, 17, 100, 255}) {
-        std::string password = RandomBytes(length, unsigned(length));
+        std::string password = rarwriter::samples::Random(length, unsigned(length));
         std::replace(password.begin(), password.end(), '\0', 'z');  // the library takes C strings
-        const std::string plain = RandomBytes(64, 1);
+        const std::string plain = rarwriter::samples::Random(64, 1);
         std::string expected = plain, ours = plain;
         rarwriter::Encipher(expected, password);
         DeriveKeyState(password.c_str());
@@ -50,7 +44,7 @@ TEST(Cipher, EnciphersLikeTheWriterForEveryPasswordLength) {
 
 TEST(Cipher, DecipherUndoesEncipherOnlyBlockAfterBlock) {
     BuildCrcTable();
-    const std::string plain = RandomBytes(64, 5);
+    const std::string plain = rarwriter::samples::Random(64, 5);
     std::string cipher = plain;
     rarwriter::Encipher(cipher, "secret");
     DeriveKeyState("secret");

@@ -207,16 +207,10 @@ TEST_F(Extraction, ListingCopiesEveryHeaderFieldOfEveryEntry) {
     ASSERT_EQ(RarListFilesVisit(path.c_str(), &list, visitor, &flags, &archiveFlags), 2);
     EXPECT_EQ(archiveFlags, 0x0009);
     EXPECT_EQ(flags, (std::vector<uint16_t>{0x8004, 0x8010}));
-    EXPECT_STREQ(list->name, "dir\\file.bin");
-    EXPECT_EQ(list->nameSize, 12);
-    EXPECT_EQ(list->packedSize, built.entries[0].packedSize);
-    EXPECT_EQ(list->unpackedSize, 0x01020304u);
-    EXPECT_EQ(list->hostOs, 3);
-    EXPECT_EQ(list->fileCrc, 0xDEADBEEFu);
-    EXPECT_EQ(list->fileTime, 0x5A8E4C21u);
-    EXPECT_EQ(list->unpackVersion, 29);
-    EXPECT_EQ(list->method, 0x35);
-    EXPECT_EQ(list->attributes, 0x81A4u);
+    const RarListEntry &e = *list;
+    EXPECT_EQ(std::tuple(std::string(e.name), e.nameSize, e.packedSize, e.unpackedSize, e.hostOs, e.fileCrc, e.fileTime),
+              std::tuple("dir\\file.bin", 12, uint32_t(built.entries[0].packedSize), 0x01020304u, 3, 0xDEADBEEFu, 0x5A8E4C21u));
+    EXPECT_EQ(std::tuple(e.unpackVersion, e.method, e.attributes), std::tuple(29, 0x35, 0x81A4u));
     ASSERT_NE(list->next, nullptr);
     EXPECT_STREQ(list->next->name, "second");
     EXPECT_EQ(list->next->next, nullptr);

@@ -1,23 +1,15 @@
 // Packed input: ReadPacked, the input buffer and both bit readers.
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "cipher.h"
 #include "library_state.h"
 #include "packed_input.h"
 #include "rar_test_util.h"
+#include "sample_content.h"
 
 using namespace quorbenhal;
 
 namespace {
-
-std::string RandomBytes(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (char &c : s) c = static_cast<char>(rng());
-    return s;
-}
 
 // n bits of s from bit `first` on, most significant first; zeros past the end.
 uint32_t BitsAt(const std::string &s, size_t first, unsigned n) {
@@ -52,7 +44,7 @@ TEST(ReadPacked, StopsAtTheEntrysPackedSize) {
 }
 
 TEST(ReadPacked, DeciphersAcrossReadsAndLogsOldCipherVersions) {
-    const std::string plain = RandomBytes(32, 1);
+    const std::string plain = rarwriter::samples::Random(32, 1);
     std::string cipher = plain, out(32, '\0');
     rarwriter::Encipher(cipher, "pass");
     BuildCrcTable();
@@ -85,7 +77,7 @@ TEST(InputBuffer, BytesPastTheDataReadAsZerosWhateverWasThere) {
 }
 
 TEST(BitReader, BothReadersPeekSixteenBitsAtEveryOffset) {
-    const std::string bytes = RandomBytes(64, 3);
+    const std::string bytes = rarwriter::samples::Random(64, 3);
     PackedData data(bytes);
     RefillInput(input, true);
     for (uint32_t bit = 0; bit < 8 * 60; ++bit) {
@@ -103,7 +95,7 @@ TEST(BitReader, BothReadersPeekSixteenBitsAtEveryOffset) {
 
 TEST(BitReader, ReadsAStreamLongerThanTheBufferAcrossRefills) {
     // The slide keeps the 32 bytes the reader has not finished.
-    const std::string bytes = RandomBytes(3 * kInBufferSize + 123, 4);
+    const std::string bytes = rarwriter::samples::Random(3 * kInBufferSize + 123, 4);
     PackedData data(bytes);
     RefillInput(input, true);
     input.inBit = 0;
@@ -116,7 +108,7 @@ TEST(BitReader, ReadsAStreamLongerThanTheBufferAcrossRefills) {
 }
 
 TEST(BitReader, RefillWithNothingLeftKeepsTheLastBytesAsData) {
-    PackedData data(RandomBytes(kInBufferSize, 5));
+    PackedData data(rarwriter::samples::Random(kInBufferSize, 5));
     RefillInput(input, true);
     input.inPos = 8170;
     RefillInput(input, false);

@@ -162,14 +162,8 @@ BuiltArchive BuildArchiveWithLayout(const ArchiveSpec &plan) {
 
     BuiltArchive out;
     std::string &a = out.bytes;
-    a = plan.marker;
-    std::string main(2, '\0');
-    main += '\x73';
-    Put16(main, plan.mainFlags | (plan.solid ? kMainSolid : 0));
-    Put16(main, 13 + static_cast<uint32_t>(plan.mainExtra.size()));
-    main += std::string(6, '\0') + plan.mainExtra;
-    Set16(main, 0, CheckOf(main, main.size()));
-    a += main;
+    a = plan.marker + BlockBytes({0, 0x73, uint16_t(plan.mainFlags | (plan.solid ? kMainSolid : 0)),
+                                  std::string(6, '\0') + plan.mainExtra});  // two reserved fields, then the extra bytes
     auto blocksAt = [&](size_t position) {
         for (const RawBlock &b : plan.blocks)
             if (b.position == position) a += BlockBytes(b);
