@@ -56,6 +56,7 @@ TEST_F(ArchiveWalk, StartOfTheArchive) {
             EXPECT_EQ(count, 0);
             EXPECT_EQ(list, reinterpret_cast<RarListEntry *>(&log)) << "a refused archive leaves the list alone";
         } else {
+            RarFreeList(list);
             EXPECT_EQ(ListNames(path), c.names);
             EXPECT_EQ(Extract(path, "two.txt").data, "second file");
         }

@@ -10,10 +10,6 @@
 
 using namespace quorbenhal;
 
-namespace {
-uint8_t *Bytes(std::string &s, size_t at = 0) { return reinterpret_cast<uint8_t *>(&s[at]); }
-}  // namespace
-
 TEST(Crc32, CheckValueAndZlibAtEveryLengthAndAlignment) {
     BuildCrcTable();
     EXPECT_EQ(~Crc32Update(0xFFFFFFFFu, "123456789", 9), 0xCBF43926u);
@@ -27,7 +23,8 @@ TEST(Crc32, CheckValueAndZlibAtEveryLengthAndAlignment) {
 }
 
 // The writer's cipher is written apart from the library's: the same
-// ciphertext from both pins the key schedule, the rounds and the key mixing.
+// ciphertext from both pins the key schedule, the rounds and the key mixing
+// (deciphering is checked by every encrypted round trip).
 TEST(Cipher, EnciphersLikeTheWriterForEveryPasswordLength) {
     BuildCrcTable();
     for (size_t length : {0, 1, 2, 15, 16, 17, 100, 255}) {
@@ -37,23 +34,7 @@ TEST(Cipher, EnciphersLikeTheWriterForEveryPasswordLength) {
         std::string expected = plain, ours = plain;
         rarwriter::Encipher(expected, password);
         DeriveKeyState(password.c_str());
-        for (size_t i = 0; i < 64; i += 16) EncipherBlock(Bytes(ours, i));
+        for (size_t i = 0; i < 64; i += 16) EncipherBlock(reinterpret_cast<uint8_t *>(&ours[i]));
         EXPECT_EQ(ours, expected) << "password of " << length << " bytes";
     }
-}
-
-TEST(Cipher, DecipherUndoesEncipherOnlyBlockAfterBlock) {
-    BuildCrcTable();
-    const std::string plain = rarwriter::samples::Random(64, 5);
-    std::string cipher = plain;
-    rarwriter::Encipher(cipher, "secret");
-    DeriveKeyState("secret");
-    std::string out = cipher;
-    for (size_t i = 0; i < 64; i += 16) DecipherBlock(Bytes(out, i));
-    EXPECT_EQ(out, plain);
-    // Each block moves the key state on: a block out of turn comes out wrong.
-    DeriveKeyState("secret");
-    std::string skipped = cipher.substr(16, 16);
-    DecipherBlock(Bytes(skipped));
-    EXPECT_NE(skipped, plain.substr(16, 16));
 }
