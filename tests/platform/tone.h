@@ -9,22 +9,19 @@
 
 namespace tonetest {
 
-// Writes a stereo 44.1 kHz sine of this frequency and length as an MP3 at
-// `path`. False (with the reason) when sox or lame are missing or fail.
-bool MakeToneMp3(const std::filesystem::path &path, int frequency, double seconds,
-                 std::string *why);
+// Writes a stereo 44.1 kHz sine of this frequency and length as an MP3.
+// False (with the reason) when sox or lame are missing or fail.
+bool MakeToneMp3(const std::filesystem::path &path, int frequency, double seconds, std::string *why);
 
-// The left channel of interleaved signed 16-bit little-endian stereo bytes.
-std::vector<int16_t> LeftChannel(const std::string &raw);
-
-// Index of the first sample louder than a quiet hiss; the size when none is.
-size_t Onset(const std::vector<int16_t> &samples);
+// The left channel of interleaved signed 16-bit little-endian stereo bytes,
+// from the first sample louder than a quiet hiss on (empty when none is).
+std::vector<int16_t> FromOnset(const std::string &raw);
 
 // Root mean square on a 0..32767 scale.
 double Rms(const std::vector<int16_t> &samples);
 
-// The frequency a signal crosses zero at, in Hz: for a clean sine, its
-// frequency. Samples near zero are ignored so that noise does not count.
+// The frequency a clean sine crosses zero at, in Hz; samples near zero are
+// ignored so that noise does not count.
 double ZeroCrossingFrequency(const std::vector<int16_t> &samples, int rate);
 
 }  // namespace tonetest
