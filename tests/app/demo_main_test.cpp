@@ -66,7 +66,8 @@ TEST_F(DemoMainTest, ASoundFailureShowsAPlainBoxAndEndsWithCode1WithoutAWindow) 
         platform.Install();
         (failure.initFails ? platform.soundInitFails : platform.streamOpenFails) = true;
         EXPECT_EQ(DemoMain(), 1);
-        const ShownBox plain{failure.text, std::nullopt, MessageBoxButtons::Ok, MessageBoxIcon::None};
+        const ShownBox plain{failure.text, std::nullopt, MessageBoxButtons::Ok,
+                             MessageBoxIcon::None};
         EXPECT_EQ(platform.boxes(), std::vector<ShownBox>{plain});
         EXPECT_FALSE(platform.lastClass().has_value());
     }
@@ -90,7 +91,8 @@ struct Ending {
 
 const Ending kEndings[] = {
     {"CloseCommand",
-     At(3, [](ScriptedPlatform &p) { p.Post(MessageKind::SysCommand, platform::syscommand::Close); }),
+     At(3,
+        [](ScriptedPlatform &p) { p.Post(MessageKind::SysCommand, platform::syscommand::Close); }),
      0, 3, 1},
     // The key-down and the character it produced both carry 27.
     {"Escape", At(2, [](ScriptedPlatform &p) { p.PostKeyDown(kEscape); }), 27, 2, 1},
@@ -155,9 +157,10 @@ TEST_F(DemoMainTest, WaitingMessagesAreHandledOnePerPassBeforeTheNextFrame) {
     const long first = Find("StepFrame");
     const long second = Find("StepFrame", first + 1);
     ASSERT_GE(second, 0);
-    EXPECT_THAT(std::vector<std::string>(fake.log().begin() + first + 1, fake.log().begin() + second),
-                ElementsAre("PresentBackBuffer", "Message Size 0", "Message KeyDown 65",
-                            "Message Char 97", "DefaultWindowProc Char 97", "Message KeyUp 65"));
+    EXPECT_THAT(
+        std::vector<std::string>(fake.log().begin() + first + 1, fake.log().begin() + second),
+        ElementsAre("PresentBackBuffer", "Message Size 0", "Message KeyDown 65", "Message Char 97",
+                    "DefaultWindowProc Char 97", "Message KeyUp 65"));
 }
 
 TEST_F(DemoMainTest, F1SwitchesToWindowedAfterRestoringTheDisplay) {

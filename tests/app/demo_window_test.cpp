@@ -22,14 +22,16 @@ using ::testing::ElementsAre;
 namespace {
 
 const ShownBox kFallbackQuestion{
-    "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?",
+    "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode "
+    "Instead?",
     "Orv GL", MessageBoxButtons::YesNo, MessageBoxIcon::Exclamation};
 const ShownBox kWillClose{"Program Will Now Close.", "ERROR", MessageBoxButtons::Ok,
                           MessageBoxIcon::Stop};
 constexpr uint32_t kFramedStyle = 0x00CF0000u | 0x06000000u;  // overlapped, clipping
-const std::vector<std::string> kTeardown = {
-    "RestoreDisplayMode",   "ShowCursor",       "MakeContextCurrent none", "DeleteRenderContext",
-    "ReleaseDeviceContext", "DestroyAppWindow", "UnregisterWindowClass OpenGL"};
+const std::vector<std::string> kTeardown = {"RestoreDisplayMode",          "ShowCursor",
+                                            "MakeContextCurrent none",     "DeleteRenderContext",
+                                            "ReleaseDeviceContext",        "DestroyAppWindow",
+                                            "UnregisterWindowClass OpenGL"};
 
 bool OpenVandrel(bool fullscreen) { return OpenDemoWindow("Vandrel", 640, 480, 32, fullscreen); }
 
@@ -114,8 +116,8 @@ TEST_F(ShellTest, ARefusedModeAnsweredYesGoesOnWindowed) {
 struct CreationFailure {
     const char *name;
     std::function<void(ScriptedPlatform &)> setup;
-    std::vector<ShownBox> boxes;          // the display restored and no window left when shown
-    std::vector<std::string> teardown;   // what was undone before the box
+    std::vector<ShownBox> boxes;        // the display restored and no window left when shown
+    std::vector<std::string> teardown;  // what was undone before the box
 };
 
 std::function<void(ScriptedPlatform &)> Failing(Step step) {
@@ -135,26 +137,44 @@ const std::vector<std::string> kNoContext =
     TeardownWithout({"MakeContextCurrent none", "DeleteRenderContext"});
 
 const CreationFailure kCreationFailures[] = {
-    {"RegisterClass", Failing(Step::RegisterClass),
-     {CreationBox("Failed To Register The Window Class.")}, {}},
+    {"RegisterClass",
+     Failing(Step::RegisterClass),
+     {CreationBox("Failed To Register The Window Class.")},
+     {}},
     {"FallbackAnsweredNo", ModeRefused(MessageBoxAnswer::No), {kFallbackQuestion, kWillClose}, {}},
-    {"FallbackNotShown", ModeRefused(MessageBoxAnswer::Failed), {kFallbackQuestion, kWillClose}, {}},
-    {"CreateWindow", Failing(Step::CreateWindow), {CreationBox("Window Creation Error.")},
+    {"FallbackNotShown",
+     ModeRefused(MessageBoxAnswer::Failed),
+     {kFallbackQuestion, kWillClose},
+     {}},
+    {"CreateWindow",
+     Failing(Step::CreateWindow),
+     {CreationBox("Window Creation Error.")},
      TeardownWithout({"MakeContextCurrent none", "DeleteRenderContext", "ReleaseDeviceContext",
                       "DestroyAppWindow"})},
-    {"AcquireDeviceContext", Failing(Step::AcquireDeviceContext),
+    {"AcquireDeviceContext",
+     Failing(Step::AcquireDeviceContext),
      {CreationBox("Can't Create A GL Device Context.")},
      TeardownWithout({"MakeContextCurrent none", "DeleteRenderContext", "ReleaseDeviceContext"})},
-    {"ChoosePixelFormat", Failing(Step::ChoosePixelFormat),
-     {CreationBox("Can't Find A Suitable PixelFormat.")}, kNoContext},
-    {"ApplyPixelFormat", Failing(Step::ApplyPixelFormat),
-     {CreationBox("Can't Set The PixelFormat.")}, kNoContext},
-    {"CreateRenderContext", Failing(Step::CreateRenderContext),
-     {CreationBox("Can't Create A GL Rendering Context.")}, kNoContext},
-    {"MakeContextCurrent", Failing(Step::MakeContextCurrent),
-     {CreationBox("Can't Activate The GL Rendering Context.")}, kTeardown},
-    {"StartDemo", [](ScriptedPlatform &) { fakeDemo.startFails = true; },
-     {CreationBox("Initialization Failed.")}, kTeardown},
+    {"ChoosePixelFormat",
+     Failing(Step::ChoosePixelFormat),
+     {CreationBox("Can't Find A Suitable PixelFormat.")},
+     kNoContext},
+    {"ApplyPixelFormat",
+     Failing(Step::ApplyPixelFormat),
+     {CreationBox("Can't Set The PixelFormat.")},
+     kNoContext},
+    {"CreateRenderContext",
+     Failing(Step::CreateRenderContext),
+     {CreationBox("Can't Create A GL Rendering Context.")},
+     kNoContext},
+    {"MakeContextCurrent",
+     Failing(Step::MakeContextCurrent),
+     {CreationBox("Can't Activate The GL Rendering Context.")},
+     kTeardown},
+    {"StartDemo",
+     [](ScriptedPlatform &) { fakeDemo.startFails = true; },
+     {CreationBox("Initialization Failed.")},
+     kTeardown},
 };
 
 class CreationFailureTest : public ShellTest,
@@ -181,8 +201,8 @@ TEST_F(ShellTest, CloseUnwindsWhatOpenBuilt) {
         ASSERT_TRUE(OpenVandrel(fullscreen));
         fake.ClearLog();
         CloseDemoWindow();
-        EXPECT_EQ(fake.log(), fullscreen ? kTeardown
-                                         : TeardownWithout({"RestoreDisplayMode", "ShowCursor"}));
+        EXPECT_EQ(fake.log(),
+                  fullscreen ? kTeardown : TeardownWithout({"RestoreDisplayMode", "ShowCursor"}));
         EXPECT_TRUE(fake.boxes().empty());
         EXPECT_FALSE(fake.displaySwitched());
         EXPECT_EQ(fake.cursorCount(), 0);
@@ -205,8 +225,9 @@ TEST_P(TeardownFailureTest, ReportsTheStepAndGoesOn) {
     fake.ClearLog();
     fake.Fail(GetParam().step);
     CloseDemoWindow();
-    const ShownBox box{GetParam().text, "SHUTDOWN ERROR", MessageBoxButtons::Ok,
-                       MessageBoxIcon::Information, false, GetParam().windowsAlive};
+    const ShownBox box{
+        GetParam().text, "SHUTDOWN ERROR",       MessageBoxButtons::Ok, MessageBoxIcon::Information,
+        false,           GetParam().windowsAlive};
     EXPECT_EQ(fake.boxes(), std::vector<ShownBox>{box});
     EXPECT_EQ(TeardownCalls(fake.log()), kTeardown);
     EXPECT_EQ(std::tie(mainWindow, deviceContext, renderContext),
@@ -215,11 +236,12 @@ TEST_P(TeardownFailureTest, ReportsTheStepAndGoesOn) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryRow, TeardownFailureTest,
-    ::testing::Values(TeardownFailure{Step::ReleaseCurrent, "Release Of DC And RC Failed.", 1},
-                      TeardownFailure{Step::DeleteRenderContext, "Release Rendering Context Failed.", 1},
-                      TeardownFailure{Step::ReleaseDeviceContext, "Release Device Context Failed.", 1},
-                      TeardownFailure{Step::DestroyWindow, "Could Not Release hWnd.", 1},
-                      TeardownFailure{Step::UnregisterClass, "Could Not Unregister Class.", 0}),
+    ::testing::Values(
+        TeardownFailure{Step::ReleaseCurrent, "Release Of DC And RC Failed.", 1},
+        TeardownFailure{Step::DeleteRenderContext, "Release Rendering Context Failed.", 1},
+        TeardownFailure{Step::ReleaseDeviceContext, "Release Device Context Failed.", 1},
+        TeardownFailure{Step::DestroyWindow, "Could Not Release hWnd.", 1},
+        TeardownFailure{Step::UnregisterClass, "Could Not Unregister Class.", 0}),
     [](const auto &info) {
         const std::string text = info.param.text;
         std::string name;
@@ -294,9 +316,10 @@ TEST_F(ShellTest, TheViewFollowsTheRequestedThenTheReportedClientSize) {
     const auto p = matrix(GL_PROJECTION_MATRIX);
     EXPECT_NEAR(p[0], focal * 480 / 640, 1e-5);
     EXPECT_NEAR(p[5], focal, 1e-5);
-    EXPECT_NEAR(p[10], -100.1 / 99.9, 1e-5);    // near 0.1, far 100
+    EXPECT_NEAR(p[10], -100.1 / 99.9, 1e-5);  // near 0.1, far 100
     EXPECT_NEAR(p[14], -20.0 / 99.9, 1e-5);
-    EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX), (std::array<GLfloat, 16>{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}));
+    EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX),
+              (std::array<GLfloat, 16>{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}));
     GLint mode = 0;
     glGetIntegerv(GL_MATRIX_MODE, &mode);
     EXPECT_EQ(mode, GL_MODELVIEW);

@@ -34,7 +34,8 @@ protected:
         options.workingDir = dir_.path().string();
         options.env = env;
         process_ = std::make_unique<testsupport::Process>(
-            std::vector<std::string>{"/bin/sh", "-c", "exec \"$0\" 2>>stderr.log", VANDREL_PROGRAM}, options);
+            std::vector<std::string>{"/bin/sh", "-c", "exec \"$0\" 2>>stderr.log", VANDREL_PROGRAM},
+            options);
     }
 
     std::string Log() const { return testsupport::ReadFile(dir_ / "stderr.log"); }
@@ -115,7 +116,8 @@ TEST_F(ProgramTest, PlaysTheSoundtrackFullscreenAndEndsWith27OnEscape) {
     ASSERT_TRUE(WaitFor([&] {
         played = tonetest::FromOnset(testsupport::ReadFile(dir_ / "out.raw"));
         return played.size() >= 22050;
-    })) << "no sound was played; log:\n" << Log();
+    })) << "no sound was played; log:\n"
+        << Log();
     EXPECT_EQ(EscapeAndWait(), 27) << Log();
 
     const std::vector<int16_t> tone(played.begin() + 2205, played.begin() + 22050);
@@ -169,7 +171,9 @@ TEST_F(ProgramTest, ARefusedModeAnsweredYesRunsWindowed) {
     Start();
     Answer("Orv GL", "Return");
     EXPECT_EQ(LogCount("message box \"Orv GL\": The Requested Fullscreen Mode Is Not Supported "
-                       "By\nYour Video Card. Use Windowed Mode Instead?\n"), 1) << Log();
+                       "By\nYour Video Card. Use Windowed Mode Instead?\n"),
+              1)
+        << Log();
     auto window = WaitForWindow("Vandrel");
     ASSERT_TRUE(window.has_value()) << Log();
     EXPECT_EQ(std::tie(window->width, window->height), std::tuple(640, 480));

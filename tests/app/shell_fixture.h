@@ -24,7 +24,8 @@ inline bool operator==(const ShownBox &a, const ShownBox &b) {
 inline void PrintTo(const ShownBox &b, std::ostream *out) {
     *out << "{\"" << b.text << "\", caption " << b.caption.value_or("(default)") << ", buttons "
          << static_cast<int>(b.buttons) << ", icon " << static_cast<int>(b.icon)
-         << (b.displaySwitched ? ", display switched" : "") << ", windows " << b.windowsAlive << "}";
+         << (b.displaySwitched ? ", display switched" : "") << ", windows " << b.windowsAlive
+         << "}";
 }
 }  // namespace platform::scripted
 

@@ -27,7 +27,8 @@ std::vector<TopWindow> WindowsNamed(const std::string &name) {
         const bool match = name == std::string(reinterpret_cast<char *>(title.value), title.nitems);
         XFree(title.value);
         XWindowAttributes a;
-        if (match && XGetWindowAttributes(display.get(), children[i], &a) && a.map_state == IsViewable)
+        if (match && XGetWindowAttributes(display.get(), children[i], &a) &&
+            a.map_state == IsViewable)
             found.push_back(TopWindow{children[i], a.width, a.height});
     }
     if (children != nullptr) XFree(children);
@@ -42,7 +43,8 @@ bool RequestClose(unsigned long window) {
     event.xclient.window = window;
     event.xclient.message_type = XInternAtom(display.get(), "WM_PROTOCOLS", False);
     event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display.get(), "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[0] =
+        static_cast<long>(XInternAtom(display.get(), "WM_DELETE_WINDOW", False));
     event.xclient.data.l[1] = CurrentTime;
     const bool sent = XSendEvent(display.get(), window, False, NoEventMask, &event) != 0;
     XSync(display.get(), False);

@@ -60,7 +60,8 @@ TEST_F(AllocationFailure, APixelBufferThatCannotBeAllocatedIsRefused) {
             file.data = bytes.data();
             file.size = static_cast<int32_t>(bytes.size());
             Texture texture;
-            std::_Exit(!texture.LoadTGA(file) && texture.data == nullptr && texture.texId == 0 ? 0 : 1);
+            std::_Exit(!texture.LoadTGA(file) && texture.data == nullptr && texture.texId == 0 ? 0
+                                                                                               : 1);
         },
         testing::ExitedWithCode(0), "");
 }

@@ -6,15 +6,18 @@
 
 namespace assettest {
 
-void WriteZip(const std::filesystem::path &path, const std::vector<ZipMember> &members, bool deflate) {
+void WriteZip(const std::filesystem::path &path, const std::vector<ZipMember> &members,
+              bool deflate) {
     zipFile zip = zipOpen(path.c_str(), APPEND_STATUS_CREATE);
     ASSERT_NE(zip, nullptr) << "cannot create " << path;
     for (const ZipMember &member : members) {
         zip_fileinfo info{};
-        ASSERT_EQ(zipOpenNewFileInZip(zip, member.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                      deflate ? Z_DEFLATED : 0, deflate ? Z_BEST_COMPRESSION : 0),
-                  ZIP_OK);
-        ASSERT_EQ(zipWriteInFileInZip(zip, member.bytes.data(), static_cast<unsigned>(member.bytes.size())),
+        ASSERT_EQ(
+            zipOpenNewFileInZip(zip, member.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+                                deflate ? Z_DEFLATED : 0, deflate ? Z_BEST_COMPRESSION : 0),
+            ZIP_OK);
+        ASSERT_EQ(zipWriteInFileInZip(zip, member.bytes.data(),
+                                      static_cast<unsigned>(member.bytes.size())),
                   ZIP_OK);
         ASSERT_EQ(zipCloseFileInZip(zip), ZIP_OK);
     }
@@ -30,19 +33,34 @@ MemFile MemFileOf(const std::string &bytes) {
 }
 
 std::string Contents(const MemFile &file) {
-    return file.data == nullptr ? "" : std::string(reinterpret_cast<const char *>(file.data), file.size);
+    return file.data == nullptr ? ""
+                                : std::string(reinterpret_cast<const char *>(file.data), file.size);
 }
 
 std::string TgaHeader(uint16_t width, uint16_t height, const TgaOptions &o) {
-    const unsigned char header[18] = {o.idLength, o.colourMapType, o.imageType, 0, 0, 0, 0, 0,
-                                      static_cast<unsigned char>(o.xOrigin), static_cast<unsigned char>(o.xOrigin >> 8),
-                                      0, 0, static_cast<unsigned char>(width), static_cast<unsigned char>(width >> 8),
-                                      static_cast<unsigned char>(height), static_cast<unsigned char>(height >> 8),
-                                      o.depth, o.descriptor};
+    const unsigned char header[18] = {o.idLength,
+                                      o.colourMapType,
+                                      o.imageType,
+                                      0,
+                                      0,
+                                      0,
+                                      0,
+                                      0,
+                                      static_cast<unsigned char>(o.xOrigin),
+                                      static_cast<unsigned char>(o.xOrigin >> 8),
+                                      0,
+                                      0,
+                                      static_cast<unsigned char>(width),
+                                      static_cast<unsigned char>(width >> 8),
+                                      static_cast<unsigned char>(height),
+                                      static_cast<unsigned char>(height >> 8),
+                                      o.depth,
+                                      o.descriptor};
     return std::string(reinterpret_cast<const char *>(header), sizeof header);
 }
 
-std::string MakeTga(uint16_t width, uint16_t height, const std::vector<Rgba> &pixels, const TgaOptions &options) {
+std::string MakeTga(uint16_t width, uint16_t height, const std::vector<Rgba> &pixels,
+                    const TgaOptions &options) {
     std::string file = TgaHeader(width, height, options);
     for (const Rgba &p : pixels) {
         file += {static_cast<char>(p.b), static_cast<char>(p.g), static_cast<char>(p.r)};

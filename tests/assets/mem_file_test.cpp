@@ -13,7 +13,7 @@ TEST(ReadMem, CopiesUpToWhatIsLeftAndNothingAtOrPastTheEnd) {
         const char *bytes;
         int32_t newPos;
     } reads[] = {{0, 3, "abc", 3}, {3, 5, "defgh", 8}, {5, 10, "fgh", 8}, {8, 4, "", 8},
-                 {11, 4, "", 11},  {0, -5, "", 0},    {0, 0, "", 0}};
+                 {11, 4, "", 11},  {0, -5, "", 0},     {0, 0, "", 0}};
     MemFile file = MemFileOf("abcdefgh");
     for (const auto &r : reads) {
         char buffer[16];
@@ -21,7 +21,8 @@ TEST(ReadMem, CopiesUpToWhatIsLeftAndNothingAtOrPastTheEnd) {
         int32_t count = -1;
         file.pos = r.pos;
         ReadMem(&file, buffer, r.len, &count);
-        EXPECT_EQ(std::string(buffer, std::strlen(r.bytes) + 1), std::string(r.bytes) + ".") << r.pos << "+" << r.len;
+        EXPECT_EQ(std::string(buffer, std::strlen(r.bytes) + 1), std::string(r.bytes) + ".")
+            << r.pos << "+" << r.len;
         EXPECT_EQ(count, static_cast<int32_t>(std::strlen(r.bytes)));
         EXPECT_EQ(file.pos, r.newPos);
     }
@@ -63,7 +64,8 @@ TEST(ReadMemLine, ALineFeedFirstGivesAnEmptyLineAndWritesNothingBeforeTheDestina
 TEST(ReadMemLine, WithoutALineFeedInTheBytesReadTheProcessEndsWithCode0) {
     testsupport::TempDir dir;
     const std::string out = (dir / "stdout.txt").string();
-    const std::pair<const char *, int32_t> cases[] = {{"no line feed here", 64}, {"abcdef\r\n", 4}, {"", 8}};
+    const std::pair<const char *, int32_t> cases[] = {
+        {"no line feed here", 64}, {"abcdef\r\n", 4}, {"", 8}};
     for (auto [text, len] : cases) {
         EXPECT_EXIT(
             {

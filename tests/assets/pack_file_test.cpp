@@ -93,7 +93,8 @@ TEST_F(PackFileTest, ARepeatedOpenClosesThePreviousPack) {
 }
 
 TEST_F(PackFileTest, PathsOfMoreThan31CharactersAreRefused) {
-    const std::string fits = "data/abcdefghijklmnopqrstuv.tga", tooLong = "data/abcdefghijklmnopqrstuvw.tga";
+    const std::string fits = "data/abcdefghijklmnopqrstuv.tga",
+                      tooLong = "data/abcdefghijklmnopqrstuvw.tga";
     ASSERT_EQ(fits.size(), 31u);
     dir_.Write(fits, "fits");
     dir_.Write(tooLong, "too long");

@@ -54,7 +54,8 @@ protected:
     }
 };
 
-const std::vector<Rgba> kTwoByTwo = {{200, 10, 20, 255}, {30, 220, 40, 128}, {50, 60, 230, 7}, {1, 2, 3, 4}};
+const std::vector<Rgba> kTwoByTwo = {
+    {200, 10, 20, 255}, {30, 220, 40, 128}, {50, 60, 230, 7}, {1, 2, 3, 4}};
 
 TEST_F(TextureTest, TwentyFourAndThirtyTwoBitPicturesReachOpenGLWithTheirBytes) {
     for (uint8_t depth : {24, 32}) {
@@ -62,7 +63,8 @@ TEST_F(TextureTest, TwentyFourAndThirtyTwoBitPicturesReachOpenGLWithTheirBytes) 
         Texture texture;
         // Bytes after the pixels are ignored.
         ASSERT_TRUE(Load(texture, MakeTga(2, 2, kTwoByTwo, {.depth = depth}) + "trailing"));
-        EXPECT_EQ(std::tie(texture.width, texture.height, texture.bpp), std::tuple(2u, 2u, uint32_t{depth}));
+        EXPECT_EQ(std::tie(texture.width, texture.height, texture.bpp),
+                  std::tuple(2u, 2u, uint32_t{depth}));
         ASSERT_NE(texture.texId, 0u);
         EXPECT_EQ(Get(GL_TEXTURE_BINDING_2D), static_cast<GLint>(texture.texId));
         // The kept pixels are red, green, blue (alpha) after the swap.
@@ -79,7 +81,8 @@ TEST_F(TextureTest, TwentyFourAndThirtyTwoBitPicturesReachOpenGLWithTheirBytes) 
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &mag);
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
         glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &env);
-        EXPECT_EQ(std::tie(min, mag, format, env), std::tuple(GL_NEAREST, GL_NEAREST, GL_RGB8, GL_MODULATE));
+        EXPECT_EQ(std::tie(min, mag, format, env),
+                  std::tuple(GL_NEAREST, GL_NEAREST, GL_RGB8, GL_MODULATE));
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     }
 }
@@ -145,7 +148,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Refusal{"Depth16", TgaHeader(2, 2, {.depth = 16}) + Pixels(8)},
                     Refusal{"PixelsShortByOneByte", TgaHeader(2, 2) + Pixels(11)},
                     Refusal{"PixelsMissing", TgaHeader(3, 3)},
-                    Refusal{"LargestHeaderTinyFile", TgaHeader(65535, 65535, {.depth = 32}) + Pixels(64)},
+                    Refusal{"LargestHeaderTinyFile",
+                            TgaHeader(65535, 65535, {.depth = 32}) + Pixels(64)},
                     Refusal{"LargeHeaderAlmostEnough", TgaHeader(1000, 1000) + Pixels(2999999)}),
     [](const testing::TestParamInfo<Refusal> &info) { return std::string(info.param.name); });
 

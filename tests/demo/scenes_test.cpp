@@ -1,7 +1,7 @@
 // Start-up and the scenes in a real offscreen OpenGL context with the demo's
 // projection, from 4 x 4 pictures of known flat colours, probed pixel by pixel.
-#include "demo/demo_clock.h"
 #include "demo/scenes.h"
+#include "demo/demo_clock.h"
 #include "demo/start_demo.h"
 #include "demo/texture_set.h"
 #include "platform/offscreen/offscreen_gl.h"
@@ -29,7 +29,9 @@ std::ostream &operator<<(std::ostream &out, const Colour &c) {
 const Colour kBlack{0, 0, 0}, kWhite{255, 255, 255}, kI1Centre{230, 230, 40};
 
 Colour Mix(const Colour &top, const Colour &bottom, double weight) {
-    auto mix = [weight](int t, int b) { return static_cast<int>(std::lround(weight * t + (1 - weight) * b)); };
+    auto mix = [weight](int t, int b) {
+        return static_cast<int>(std::lround(weight * t + (1 - weight) * b));
+    };
     return {mix(top.r, bottom.r), mix(top.g, bottom.g), mix(top.b, bottom.b)};
 }
 
@@ -55,7 +57,8 @@ Colour ColourOf(const std::string &stem) {
 std::string PictureFile(const Colour &colour, const Colour &centre) {
     std::vector<assettest::Rgba> pixels;
     for (int i = 0; i < 16; ++i) {
-        const Colour &c = (i / 4 == 1 || i / 4 == 2) && (i % 4 == 1 || i % 4 == 2) ? centre : colour;
+        const Colour &c =
+            (i / 4 == 1 || i / 4 == 2) && (i % 4 == 1 || i % 4 == 2) ? centre : colour;
         pixels.push_back({uint8_t(c.r), uint8_t(c.g), uint8_t(c.b), 255});
     }
     return assettest::MakeTga(4, 4, pixels);
@@ -69,7 +72,9 @@ std::string PictureFile(const std::string &stem) {
 double ColumnOf(double x, double depth) {
     return (x / (std::tan(22.5 * M_PI / 180) * depth * kWidth / kHeight) + 1) * kWidth / 2;
 }
-double RowOf(double y, double depth) { return (1 - y / (std::tan(22.5 * M_PI / 180) * depth)) * kHeight / 2; }
+double RowOf(double y, double depth) {
+    return (1 - y / (std::tan(22.5 * M_PI / 180) * depth)) * kHeight / 2;
+}
 
 const int kCentreX = kWidth / 2, kCentreY = kHeight / 2;
 const int kQuadLeft = static_cast<int>(ColumnOf(-0.5, 1.0));
@@ -165,7 +170,8 @@ TEST_F(SceneTest, StartUpStartsTheClockSetsTheFixedStateAndLoadsEveryPictureInOr
 
     GLuint previous = 0;
     for (const TextureSlot &slot : textureLoadOrder) {
-        const std::string stem = std::string(slot.path).substr(5, std::string(slot.path).size() - 9);
+        const std::string stem =
+            std::string(slot.path).substr(5, std::string(slot.path).size() - 9);
         EXPECT_GT(slot.texture->texId, previous) << stem << " loaded in its turn";
         previous = slot.texture->texId;
         EXPECT_EQ(FirstTexel(*slot.texture), ColourOf(stem)) << stem;
@@ -275,9 +281,9 @@ TEST_F(SceneTest, EmptySceneLeavesBufferAndMatrixUntouched) {
 }
 
 TEST_F(SceneTest, EachStillShowsItsPictureAndOtherStatesDrawNothing) {
-    const std::pair<int, const char *> stills[] = {{7, "I5"},   {10, "I8"},  {11, "I9"},  {12, "I10"},
-                                                   {13, "I11"}, {14, "I12"}, {15, "I13"}, {16, "I14"},
-                                                   {17, "I3"},  {18, "I16"}, {19, "I17"}};
+    const std::pair<int, const char *> stills[] = {
+        {7, "I5"},   {10, "I8"},  {11, "I9"}, {12, "I10"}, {13, "I11"}, {14, "I12"},
+        {15, "I13"}, {16, "I14"}, {17, "I3"}, {18, "I16"}, {19, "I17"}};
     for (auto [state, stem] : stills) {
         EXPECT_TRUE(Near(Draw(state), ColourOf(stem))) << state;
         EXPECT_TRUE(Near(At(kQuadRight + 2, kCentreY), kBlack)) << state;

@@ -1,8 +1,8 @@
 // The demo clock and the scene sequencer on a scripted counter, with the
 // scene renderers replaced by a recorder.
+#include "demo/sequencer.h"
 #include "demo/demo_clock.h"
 #include "demo/scenes.h"
-#include "demo/sequencer.h"
 #include "platform/scripted/scripted_platform.h"
 
 #include <gmock/gmock.h>
@@ -88,9 +88,9 @@ TEST_F(SequencerTest, SecondsAreTheDifferenceOfTwoTruncatedQuotients) {
 TEST_F(SequencerTest, TheWholeTimelineOneFramePerSecond) {
     const struct {
         int from, to, scene;
-    } spans[] = {{0, 9, 1},     {10, 14, 3},   {15, 24, 4},    {25, 34, 17},   {35, 41, 6},
-                 {42, 47, 7},   {48, 51, 8},   {52, 56, 20},   {57, 69, 9},    {70, 74, 11},
-                 {75, 84, 10},  {85, 89, 12},  {90, 94, 13},   {95, 99, 14},   {100, 104, 15},
+    } spans[] = {{0, 9, 1},      {10, 14, 3},    {15, 24, 4},   {25, 34, 17}, {35, 41, 6},
+                 {42, 47, 7},    {48, 51, 8},    {52, 56, 20},  {57, 69, 9},  {70, 74, 11},
+                 {75, 84, 10},   {85, 89, 12},   {90, 94, 13},  {95, 99, 14}, {100, 104, 15},
                  {105, 109, 16}, {110, 114, 19}, {115, 119, 18}};
     StartAt(0);
     for (const auto &span : spans)

@@ -1,7 +1,7 @@
 // SDL2 on a private X server: key codes, SDL events turned into the demo's
 // messages, display modes, the screen saver and the cursor.
-#include "platform/sdl2/sdl2_keys.h"
 #include "platform/sdl2/sdl2_window_system.h"
+#include "platform/sdl2/sdl2_keys.h"
 #include "tests/support/xvfb.h"
 
 #include <SDL.h>
@@ -21,10 +21,10 @@ TEST(SdlKeyMapping, KeysGiveTheirVirtualKeyCodes) {
     const struct {
         SDL_Keycode key;
         int code;
-    } cases[] = {{SDLK_ESCAPE, 27},   {SDLK_F1, 112},        {SDLK_F12, 123},   {SDLK_F24, 135},
-                 {SDLK_a, 'A'},       {SDLK_z, 'Z'},         {SDLK_0, '0'},     {SDLK_9, '9'},
-                 {SDLK_LEFT, 0x25},   {SDLK_DOWN, 0x28},     {SDLK_RETURN, 13}, {SDLK_KP_ENTER, 13},
-                 {SDLK_RSHIFT, 0x10}, {SDLK_LALT, 0x12},     {SDLK_KP_9, 0x69}, {SDLK_KP_DIVIDE, 0x6F},
+    } cases[] = {{SDLK_ESCAPE, 27},   {SDLK_F1, 112},     {SDLK_F12, 123},   {SDLK_F24, 135},
+                 {SDLK_a, 'A'},       {SDLK_z, 'Z'},      {SDLK_0, '0'},     {SDLK_9, '9'},
+                 {SDLK_LEFT, 0x25},   {SDLK_DOWN, 0x28},  {SDLK_RETURN, 13}, {SDLK_KP_ENTER, 13},
+                 {SDLK_RSHIFT, 0x10}, {SDLK_LALT, 0x12},  {SDLK_KP_9, 0x69}, {SDLK_KP_DIVIDE, 0x6F},
                  {SDLK_UNKNOWN, 0},   {SDLK_AUDIOPLAY, 0}};
     for (const auto &c : cases)
         EXPECT_EQ(platform::sdl2::VirtualKeyFromSdl(c.key), c.code) << SDL_GetKeyName(c.key);
@@ -36,10 +36,14 @@ std::vector<Message> received;
 bool refuseScreenSaver = true;
 platform::WindowSystem *windowSystem = nullptr;
 
-intptr_t RecordingProc(platform::WindowHandle window, MessageKind kind, uintptr_t wParam, intptr_t lParam) {
+intptr_t RecordingProc(platform::WindowHandle window, MessageKind kind, uintptr_t wParam,
+                       intptr_t lParam) {
     received.push_back(Message{window, kind, wParam, lParam});
-    const bool saver = wParam == platform::syscommand::ScreenSave || wParam == platform::syscommand::MonitorPower;
-    if (kind == MessageKind::Close || (kind == MessageKind::SysCommand && saver && refuseScreenSaver)) return 0;
+    const bool saver =
+        wParam == platform::syscommand::ScreenSave || wParam == platform::syscommand::MonitorPower;
+    if (kind == MessageKind::Close ||
+        (kind == MessageKind::SysCommand && saver && refuseScreenSaver))
+        return 0;
     return windowSystem->DefaultWindowProc(window, kind, wParam, lParam);
 }
 
@@ -88,7 +92,8 @@ TEST_F(Sdl2Test, EventsBecomeTheDemosMessages) {
     Drain();
     auto key = [&](Uint32 type, SDL_Keycode sym, Uint16 mod = 0, Uint8 repeat = 0) {
         SDL_Event e{};
-        e.key = {type, 0, SDL_GetWindowID(sdl_), 0, repeat, 0, 0, {SDL_SCANCODE_UNKNOWN, sym, mod, 0}};
+        e.key = {
+            type, 0, SDL_GetWindowID(sdl_), 0, repeat, 0, 0, {SDL_SCANCODE_UNKNOWN, sym, mod, 0}};
         return e;
     };
     auto window = [&](Uint8 event, int w = 0, int h = 0) {
@@ -110,10 +115,13 @@ TEST_F(Sdl2Test, EventsBecomeTheDemosMessages) {
         {key(SDL_KEYDOWN, SDLK_x, KMOD_LALT), {{K::SysKeyDown, 'X', 1}}},
         {key(SDL_KEYUP, SDLK_F10), {{K::SysKeyUp, 121, released}}},
         {key(SDL_KEYDOWN, SDLK_AUDIOPLAY), {}},
-        {window(SDL_WINDOWEVENT_MINIMIZED), {{K::Activate, platform::MakeWParam(0, 1), 0}, {K::Size, 0, 0}}},
+        {window(SDL_WINDOWEVENT_MINIMIZED),
+         {{K::Activate, platform::MakeWParam(0, 1), 0}, {K::Size, 0, 0}}},
         {window(SDL_WINDOWEVENT_RESTORED),
-         {{K::Activate, platform::MakeWParam(1, 0), 0}, {K::Size, 0, platform::MakeLParam(640, 480)}}},
-        {window(SDL_WINDOWEVENT_SIZE_CHANGED, 800, 600), {{K::Size, 0, platform::MakeLParam(800, 600)}}},
+         {{K::Activate, platform::MakeWParam(1, 0), 0},
+          {K::Size, 0, platform::MakeLParam(640, 480)}}},
+        {window(SDL_WINDOWEVENT_SIZE_CHANGED, 800, 600),
+         {{K::Size, 0, platform::MakeLParam(800, 600)}}},
         {window(SDL_WINDOWEVENT_CLOSE), {{K::SysCommand, 0xF060, 0}}},
         {quit, {{K::SysCommand, 0xF060, 0}}},
     };
@@ -121,7 +129,8 @@ TEST_F(Sdl2Test, EventsBecomeTheDemosMessages) {
         ws_.TranslateEvent(c.event);
         std::vector<std::tuple<K, uintptr_t, intptr_t>> messages;
         for (const Message &m : Drain()) messages.emplace_back(m.kind, m.wParam, m.lParam);
-        EXPECT_EQ(messages, c.messages) << "event " << c.event.type << "/" << int(c.event.window.event);
+        EXPECT_EQ(messages, c.messages)
+            << "event " << c.event.type << "/" << int(c.event.window.event);
     }
     // The close command, passed on to the default procedure, closes the window.
     received.clear();

@@ -27,10 +27,12 @@ protected:
     // Seconds [from, to) of what was played, counted from the first sound.
     std::vector<int16_t> Played(double from, double to) {
         std::vector<int16_t> played;
-        for (int i = 0; i < 500 && played.size() < to * 44100; ++i, std::this_thread::sleep_for(10ms))
+        for (int i = 0; i < 500 && played.size() < to * 44100;
+             ++i, std::this_thread::sleep_for(10ms))
             played = tonetest::FromOnset(testsupport::ReadFile(dir_ / "out.raw"));
         if (played.size() < to * 44100) return {};
-        return {played.begin() + static_cast<long>(from * 44100), played.begin() + static_cast<long>(to * 44100)};
+        return {played.begin() + static_cast<long>(from * 44100),
+                played.begin() + static_cast<long>(to * 44100)};
     }
 
     testsupport::TempDir dir_;
@@ -41,7 +43,8 @@ TEST_F(MixerSoundTest, PlaysTheToneItWasGivenAndLoopsIt) {
     EXPECT_EQ(Open(), nullptr) << "opened before init";
     ::testing::internal::CaptureStderr();
     ASSERT_TRUE(sound_.Init(44100, 1, 2));
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find("driver=disk rate=44100 format=s16le channels=2"),
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find(
+                  "driver=disk rate=44100 format=s16le channels=2"),
               std::string::npos);
     EXPECT_FALSE(sound_.silent());
     EXPECT_EQ(sound_.OpenStream((dir_ / "missing.mp3").c_str(), 2, 0), nullptr);

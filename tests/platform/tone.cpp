@@ -7,11 +7,12 @@
 
 namespace tonetest {
 
-bool MakeToneMp3(const std::filesystem::path &path, int frequency, double seconds, std::string *why) {
+bool MakeToneMp3(const std::filesystem::path &path, int frequency, double seconds,
+                 std::string *why) {
     const std::string wav = path.string() + ".wav";
-    auto sox = testsupport::RunProcess({"sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth",
-                                        std::to_string(seconds), "sine", std::to_string(frequency),
-                                        "vol", "0.5"});
+    auto sox = testsupport::RunProcess({"sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav,
+                                        "synth", std::to_string(seconds), "sine",
+                                        std::to_string(frequency), "vol", "0.5"});
     auto lame = testsupport::RunProcess({"lame", "--quiet", "-b", "128", wav, path.string()});
     std::filesystem::remove(wav);
     if (sox.exitCode == 0 && lame.exitCode == 0) return true;
@@ -22,7 +23,8 @@ bool MakeToneMp3(const std::filesystem::path &path, int frequency, double second
 std::vector<int16_t> FromOnset(const std::string &raw) {
     std::vector<int16_t> left;
     for (size_t i = 0; i + 3 < raw.size(); i += 4) {
-        const auto sample = static_cast<int16_t>(static_cast<uint8_t>(raw[i]) | static_cast<uint8_t>(raw[i + 1]) << 8);
+        const auto sample = static_cast<int16_t>(static_cast<uint8_t>(raw[i]) |
+                                                 static_cast<uint8_t>(raw[i + 1]) << 8);
         if (!left.empty() || std::abs(sample) > 1000) left.push_back(sample);
     }
     return left;

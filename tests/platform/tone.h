@@ -11,7 +11,8 @@ namespace tonetest {
 
 // Writes a stereo 44.1 kHz sine of this frequency and length as an MP3.
 // False (with the reason) when sox or lame are missing or fail.
-bool MakeToneMp3(const std::filesystem::path &path, int frequency, double seconds, std::string *why);
+bool MakeToneMp3(const std::filesystem::path &path, int frequency, double seconds,
+                 std::string *why);
 
 // The left channel of interleaved signed 16-bit little-endian stereo bytes,
 // from the first sample louder than a quiet hiss on (empty when none is).
