@@ -3,7 +3,6 @@
 #include "tests/app/shell_fixture.h"
 
 #include "demo/sequencer.h"
-#include "platform/virtual_keys.h"
 
 #include <functional>
 
@@ -18,36 +17,39 @@ using ::testing::ElementsAre;
 
 namespace {
 
-constexpr int kEscape = platform::vk::Escape;
-constexpr int kF1 = platform::vk::F1;
+constexpr MessageKind kKeyDown = MessageKind::KeyDown;
+constexpr uintptr_t kEscape = 27, kF1 = 112;
 
-// What a test does after each frame, given the number of frames drawn so far
-// (0 before the first).
-using Script = std::function<void(ScriptedPlatform &, int frames)>;
+// A message posted once `frame` frames have been drawn.
+struct Post {
+    int frame;
+    MessageKind kind;
+    uintptr_t wParam;
+};
 
 class DemoMainTest : public ShellTest {
 protected:
-    int Run(const Script &script) {
+    // Runs the loop; `script` is called on the first idle pass after each
+    // frame (and before the first) with the number of frames drawn.
+    int Run(const std::function<void(int frames)> &script) {
         int seen = -1;
         fake.onIdle = [&] {
-            if (fakeDemo.frames == seen) return;
-            seen = fakeDemo.frames;
-            script(fake, seen);
+            if (fakeDemo.frames != seen) script(seen = fakeDemo.frames);
         };
         const int code = DemoMain();
         EXPECT_FALSE(fake.runaway()) << "the loop did not end";
         return code;
     }
+    int Run(const std::vector<Post> &posts) {
+        return Run([&](int frames) {
+            for (const Post &post : posts)
+                if (post.frame == frames) fake.Post(post.kind, post.wParam);
+        });
+    }
 };
 
-Script At(int frame, std::function<void(ScriptedPlatform &)> act) {
-    return [frame, act](ScriptedPlatform &p, int frames) {
-        if (frames == frame) act(p);
-    };
-}
-
 TEST_F(DemoMainTest, StartsTheSoundThenOpensTheSoundtrackThenAFullscreenWindow) {
-    EXPECT_EQ(Run(At(1, [](ScriptedPlatform &p) { p.Post(MessageKind::Close); })), 0);
+    EXPECT_EQ(Run({{1, MessageKind::Close, 0}}), 0);
     ASSERT_GE(fake.log().size(), 4u);
     EXPECT_THAT(std::vector<std::string>(fake.log().begin(), fake.log().begin() + 4),
                 ElementsAre("SoundInit 44100 1 2", "SoundOpen DemoFinal.mp3 2 0",
@@ -57,17 +59,14 @@ TEST_F(DemoMainTest, StartsTheSoundThenOpensTheSoundtrackThenAFullscreenWindow) 
 }
 
 TEST_F(DemoMainTest, ASoundFailureShowsAPlainBoxAndEndsWithCode1WithoutAWindow) {
-    const struct {
-        bool initFails;
-        const char *text;
-    } failures[] = {{true, "Error: Could not init"}, {false, "Error: Could not load module"}};
-    for (const auto &failure : failures) {
+    const std::pair<bool, const char *> failures[] = {{true, "Error: Could not init"},
+                                                      {false, "Error: Could not load module"}};
+    for (auto [initFails, text] : failures) {
         ScriptedPlatform platform;
         platform.Install();
-        (failure.initFails ? platform.soundInitFails : platform.streamOpenFails) = true;
+        (initFails ? platform.soundInitFails : platform.streamOpenFails) = true;
         EXPECT_EQ(DemoMain(), 1);
-        const ShownBox plain{failure.text, std::nullopt, MessageBoxButtons::Ok,
-                             MessageBoxIcon::None};
+        const ShownBox plain{text, std::nullopt, MessageBoxButtons::Ok, MessageBoxIcon::None};
         EXPECT_EQ(platform.boxes(), std::vector<ShownBox>{plain});
         EXPECT_FALSE(platform.lastClass().has_value());
     }
@@ -80,62 +79,36 @@ TEST_F(DemoMainTest, AFailedFirstWindowEndsWithCode0BeforeAnyFrame) {
     EXPECT_EQ(fake.boxes().size(), 1u);
 }
 
-// How a run ends: the exit code and the frames drawn.
+// How a run ends: its exit code, the frames drawn and the windows created.
 struct Ending {
     const char *name;
-    Script script;
-    int code;
-    int frames;
-    int starts;  // StartDemo calls: 2 when F1 switched once
+    std::vector<Post> posts;
+    int code, frames, starts;
 };
 
+const uintptr_t kMinimised = platform::MakeWParam(0, 1), kRestored = platform::MakeWParam(1, 0);
+
+// clang-format off
 const Ending kEndings[] = {
-    {"CloseCommand",
-     At(3,
-        [](ScriptedPlatform &p) { p.Post(MessageKind::SysCommand, platform::syscommand::Close); }),
-     0, 3, 1},
+    {"CloseCommand", {{3, MessageKind::SysCommand, platform::syscommand::Close}}, 0, 3, 1},
     // The key-down and the character it produced both carry 27.
-    {"Escape", At(2, [](ScriptedPlatform &p) { p.PostKeyDown(kEscape); }), 27, 2, 1},
-    {"EscapeThenAnotherMessage",
-     At(2,
-        [](ScriptedPlatform &p) {
-            p.PostKeyDown(kEscape);
-            p.PostKeyUp('Q');
-        }),
-     'Q', 2, 1},
-    // Frames go on while minimised; the first idle pass after the restore
-    // ends the run, with the activation's parameter as the code.
-    {"EscapeWhileMinimised",
-     [](ScriptedPlatform &p, int frames) {
-         if (frames == 1) {
-             p.PostActivate(true);
-             p.PostKeyDown(kEscape);
-         }
-         if (frames == 5) p.PostActivate(false);
-     },
-     static_cast<int>(platform::MakeWParam(1, 0)), 5, 1},
-    // Both on one idle pass: no frame, the switch happens, then the end.
-    {"EscapeAndF1OnOnePass",
-     At(2,
-        [](ScriptedPlatform &p) {
-            p.PostKeyDown(kF1);
-            p.PostKeyDown(kEscape);
-        }),
-     27, 2, 2},
-    // The pass that saw F1 drew its frame first.
-    {"FailedRecreation",
-     At(2,
-        [](ScriptedPlatform &p) {
-            p.Fail(Step::AcquireDeviceContext);
-            p.PostKeyDown(kF1);
-        }),
-     0, 3, 1},
+    {"Escape", {{2, kKeyDown, kEscape}}, 27, 2, 1},
+    {"EscapeThenAnotherMessage", {{2, kKeyDown, kEscape}, {2, MessageKind::KeyUp, 'Q'}}, 'Q', 2, 1},
+    // Frames go on while minimised; the restore's idle pass ends the run.
+    {"EscapeWhileMinimised", {{1, MessageKind::Activate, kMinimised}, {1, kKeyDown, kEscape},
+                              {5, MessageKind::Activate, kRestored}}, int(kRestored), 5, 1},
+    // No frame on that pass, but the switch still happens before the end.
+    {"EscapeAndF1OnOnePass", {{2, kKeyDown, kF1}, {2, kKeyDown, kEscape}}, 27, 2, 2},
+    // Three presses before a pass make one switch; one after it another.
+    {"F1IsAFlagNotACount", {{1, kKeyDown, kF1}, {1, kKeyDown, kF1}, {1, kKeyDown, kF1},
+                            {3, kKeyDown, kF1}, {6, kKeyDown, kEscape}}, 27, 6, 3},
 };
+// clang-format on
 
 class EndingTest : public DemoMainTest, public ::testing::WithParamInterface<Ending> {};
 
 TEST_P(EndingTest, EndsWithItsCodeAndNothingLeftOpen) {
-    EXPECT_EQ(Run(GetParam().script), GetParam().code);
+    EXPECT_EQ(Run(GetParam().posts), GetParam().code);
     EXPECT_EQ(fakeDemo.frames, GetParam().frames);
     EXPECT_EQ(fakeDemo.startCalls, GetParam().starts);
     EXPECT_EQ(fake.windowsAlive(), 0);
@@ -146,14 +119,10 @@ INSTANTIATE_TEST_SUITE_P(Loop, EndingTest, ::testing::ValuesIn(kEndings),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(DemoMainTest, WaitingMessagesAreHandledOnePerPassBeforeTheNextFrame) {
-    Run([](ScriptedPlatform &p, int frames) {
-        if (frames == 1) {
-            p.Post(MessageKind::Size, 0, platform::MakeLParam(320, 200));
-            p.PostKeyDown('A');
-            p.PostKeyUp('A');
-        }
-        if (frames == 3) p.Post(MessageKind::Close);
-    });
+    Run({{1, MessageKind::Size, 0},
+         {1, kKeyDown, 'A'},
+         {1, MessageKind::KeyUp, 'A'},
+         {3, MessageKind::Close, 0}});
     const long first = Find("StepFrame");
     const long second = Find("StepFrame", first + 1);
     ASSERT_GE(second, 0);
@@ -164,10 +133,7 @@ TEST_F(DemoMainTest, WaitingMessagesAreHandledOnePerPassBeforeTheNextFrame) {
 }
 
 TEST_F(DemoMainTest, F1SwitchesToWindowedAfterRestoringTheDisplay) {
-    Run([](ScriptedPlatform &p, int frames) {
-        if (frames == 1) p.PostKeyDown(kF1);
-        if (frames == 3) p.PostKeyDown(kEscape);
-    });
+    Run({{1, kKeyDown, kF1}, {3, kKeyDown, kEscape}});
     EXPECT_FALSE(fullscreenMode);
     const long second = Find("CreateAppWindow Vandrel", Find("CreateAppWindow Vandrel") + 1);
     ASSERT_GT(second, 0);
@@ -177,30 +143,14 @@ TEST_F(DemoMainTest, F1SwitchesToWindowedAfterRestoringTheDisplay) {
     EXPECT_EQ(fake.lastCreation()->style, 0x00CF0000u | 0x06000000u);
 }
 
-TEST_F(DemoMainTest, F1IsAFlagNotACount) {
-    Run([](ScriptedPlatform &p, int frames) {
-        if (frames == 1)
-            for (int i = 0; i < 3; ++i) p.PostKeyDown(kF1);
-        if (frames == 3) p.PostKeyDown(kF1);  // after a switch (an auto-repeat): again
-        if (frames == 6) p.PostKeyDown(kEscape);
-    });
-    EXPECT_EQ(fakeDemo.startCalls, 3);
-    EXPECT_TRUE(fullscreenMode);
-}
-
 TEST_F(DemoMainTest, ARefusedFullscreenOnSwitchOffersWindowedAndTheNextF1TriesAgain) {
-    Run([](ScriptedPlatform &p, int frames) {
-        if (frames == 1) p.PostKeyDown(kF1);  // to windowed
-        if (frames == 2) {                    // to fullscreen, refused, answered Yes
-            p.SetFullscreenOffered(false);
-            p.PostKeyDown(kF1);
-        }
+    Run([&](int frames) {
+        // To windowed, to fullscreen refused (answered Yes), to fullscreen, then the end.
+        fake.SetFullscreenOffered(frames != 2);
         if (frames == 3) {
             EXPECT_FALSE(fullscreenMode);
-            p.SetFullscreenOffered(true);
-            p.PostKeyDown(kF1);
         }
-        if (frames == 4) p.PostKeyDown(kEscape);
+        if (frames >= 1) fake.Post(kKeyDown, frames < 4 ? kF1 : kEscape);
     });
     EXPECT_EQ(fakeDemo.startCalls, 4);
     EXPECT_EQ(Count("SwitchDisplayMode 640x480x32"), 3);
@@ -208,17 +158,29 @@ TEST_F(DemoMainTest, ARefusedFullscreenOnSwitchOffersWindowedAndTheNextF1TriesAg
     EXPECT_TRUE(fullscreenMode);
 }
 
-TEST_F(DemoMainTest, RefusingTheFallbackOnSwitchEndsWithCode0) {
-    fullscreenMode = false;
-    const int code = Run(At(1, [](ScriptedPlatform &p) {
-        p.SetFullscreenOffered(false);
-        p.Answer(MessageBoxAnswer::No);
-        p.PostKeyDown(kF1);
-    }));
+// A re-creation fails at its device context, or its fullscreen mode is
+// refused and the fallback answered No.
+class FailedSwitchTest : public DemoMainTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FailedSwitchTest, EndsWithCode0) {
+    const bool refused = GetParam();
+    fullscreenMode = !refused;
+    const int code = Run([&](int frames) {
+        if (frames != 2) return;
+        refused ? fake.SetFullscreenOffered(false) : fake.Fail(Step::AcquireDeviceContext);
+        fake.Answer(MessageBoxAnswer::No);
+        fake.Post(kKeyDown, kF1);
+    });
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(fakeDemo.frames, 2);
-    ASSERT_EQ(fake.boxes().size(), 2u);
-    EXPECT_EQ(fake.boxes()[1].text, "Program Will Now Close.");
+    EXPECT_EQ(fakeDemo.frames, 3) << "the pass that saw F1 drew its frame first";
+    ASSERT_FALSE(fake.boxes().empty());
+    EXPECT_EQ(fake.boxes().back().text,
+              refused ? "Program Will Now Close." : "Can't Create A GL Device Context.");
+    EXPECT_EQ(fake.windowsAlive(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Switch, FailedSwitchTest, ::testing::Bool(), [](const auto &info) {
+    return std::string(info.param ? "FallbackRefused" : "DeviceContextFailed");
+});
 
 }  // namespace

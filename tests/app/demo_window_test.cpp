@@ -8,13 +8,12 @@
 
 #include <array>
 #include <cmath>
-#include <functional>
+#include <optional>
 
 using platform::MessageBoxAnswer;
 using platform::MessageBoxButtons;
 using platform::MessageBoxIcon;
 using platform::MessageKind;
-using platform::scripted::ScriptedPlatform;
 using platform::scripted::ShownBox;
 using platform::scripted::Step;
 using ::testing::ElementsAre;
@@ -28,27 +27,28 @@ const ShownBox kFallbackQuestion{
 const ShownBox kWillClose{"Program Will Now Close.", "ERROR", MessageBoxButtons::Ok,
                           MessageBoxIcon::Stop};
 constexpr uint32_t kFramedStyle = 0x00CF0000u | 0x06000000u;  // overlapped, clipping
-const std::vector<std::string> kTeardown = {"RestoreDisplayMode",          "ShowCursor",
-                                            "MakeContextCurrent none",     "DeleteRenderContext",
-                                            "ReleaseDeviceContext",        "DestroyAppWindow",
-                                            "UnregisterWindowClass OpenGL"};
 
 bool OpenVandrel(bool fullscreen) { return OpenDemoWindow("Vandrel", 640, 480, 32, fullscreen); }
 
-// The teardown calls among the log's lines, in order.
-std::vector<std::string> TeardownCalls(const std::vector<std::string> &log) {
-    std::vector<std::string> calls;
-    for (const std::string &line : log)
-        if (std::find(kTeardown.begin(), kTeardown.end(), line) != kTeardown.end())
-            calls.push_back(line);
+// What closing a fullscreen window undoes when `held` of window, device
+// context and rendering context were obtained; -1: no teardown at all.
+std::vector<std::string> Undone(int held) {
+    if (held < 0) return {};
+    std::vector<std::string> calls = {"RestoreDisplayMode", "ShowCursor"};
+    if (held >= 3) calls.insert(calls.end(), {"MakeContextCurrent none", "DeleteRenderContext"});
+    if (held >= 2) calls.push_back("ReleaseDeviceContext");
+    if (held >= 1) calls.push_back("DestroyAppWindow");
+    calls.push_back("UnregisterWindowClass OpenGL");
     return calls;
 }
 
-// kTeardown without the steps for what was never obtained.
-std::vector<std::string> TeardownWithout(std::vector<std::string> skipped) {
+// The teardown calls among the log's lines, in order.
+std::vector<std::string> TeardownCalls(const std::vector<std::string> &log) {
+    const std::vector<std::string> all = Undone(3);
     std::vector<std::string> calls;
-    for (const std::string &call : kTeardown)
-        if (std::find(skipped.begin(), skipped.end(), call) == skipped.end()) calls.push_back(call);
+    std::copy_if(log.begin(), log.end(), std::back_inserter(calls), [&](const std::string &line) {
+        return std::find(all.begin(), all.end(), line) != all.end();
+    });
     return calls;
 }
 
@@ -111,80 +111,53 @@ TEST_F(ShellTest, ARefusedModeAnsweredYesGoesOnWindowed) {
     EXPECT_EQ(fake.cursorCount(), 0);
 }
 
-// ---- creation failures ----------------------------------------------------
+// ---- failures ------------------------------------------------------------
 
 struct CreationFailure {
     const char *name;
-    std::function<void(ScriptedPlatform &)> setup;
-    std::vector<ShownBox> boxes;        // the display restored and no window left when shown
-    std::vector<std::string> teardown;  // what was undone before the box
+    std::optional<Step> step;  // none: the mode is refused (text null) or start-up fails
+    MessageBoxAnswer answer;   // to the fallback question
+    const char *text;          // the box; null: the question, then "Program Will Now Close."
+    int held;                  // what the teardown before the box undoes (see Undone)
 };
 
-std::function<void(ScriptedPlatform &)> Failing(Step step) {
-    return [step](ScriptedPlatform &p) { p.Fail(step); };
-}
-std::function<void(ScriptedPlatform &)> ModeRefused(MessageBoxAnswer answer) {
-    return [answer](ScriptedPlatform &p) {
-        p.SetFullscreenOffered(false);
-        p.Answer(answer);
-    };
-}
-ShownBox CreationBox(const char *text) {
-    return {text, "ERROR", MessageBoxButtons::Ok, MessageBoxIcon::Exclamation};
-}
-
-const std::vector<std::string> kNoContext =
-    TeardownWithout({"MakeContextCurrent none", "DeleteRenderContext"});
-
+// clang-format off
 const CreationFailure kCreationFailures[] = {
-    {"RegisterClass",
-     Failing(Step::RegisterClass),
-     {CreationBox("Failed To Register The Window Class.")},
-     {}},
-    {"FallbackAnsweredNo", ModeRefused(MessageBoxAnswer::No), {kFallbackQuestion, kWillClose}, {}},
-    {"FallbackNotShown",
-     ModeRefused(MessageBoxAnswer::Failed),
-     {kFallbackQuestion, kWillClose},
-     {}},
-    {"CreateWindow",
-     Failing(Step::CreateWindow),
-     {CreationBox("Window Creation Error.")},
-     TeardownWithout({"MakeContextCurrent none", "DeleteRenderContext", "ReleaseDeviceContext",
-                      "DestroyAppWindow"})},
-    {"AcquireDeviceContext",
-     Failing(Step::AcquireDeviceContext),
-     {CreationBox("Can't Create A GL Device Context.")},
-     TeardownWithout({"MakeContextCurrent none", "DeleteRenderContext", "ReleaseDeviceContext"})},
-    {"ChoosePixelFormat",
-     Failing(Step::ChoosePixelFormat),
-     {CreationBox("Can't Find A Suitable PixelFormat.")},
-     kNoContext},
-    {"ApplyPixelFormat",
-     Failing(Step::ApplyPixelFormat),
-     {CreationBox("Can't Set The PixelFormat.")},
-     kNoContext},
-    {"CreateRenderContext",
-     Failing(Step::CreateRenderContext),
-     {CreationBox("Can't Create A GL Rendering Context.")},
-     kNoContext},
-    {"MakeContextCurrent",
-     Failing(Step::MakeContextCurrent),
-     {CreationBox("Can't Activate The GL Rendering Context.")},
-     kTeardown},
-    {"StartDemo",
-     [](ScriptedPlatform &) { fakeDemo.startFails = true; },
-     {CreationBox("Initialization Failed.")},
-     kTeardown},
+    {"RegisterClass", Step::RegisterClass, {}, "Failed To Register The Window Class.", -1},
+    {"FallbackAnsweredNo", {}, MessageBoxAnswer::No, nullptr, -1},
+    {"FallbackNotShown", {}, MessageBoxAnswer::Failed, nullptr, -1},
+    {"CreateWindow", Step::CreateWindow, {}, "Window Creation Error.", 0},
+    {"AcquireDeviceContext", Step::AcquireDeviceContext, {}, "Can't Create A GL Device Context.", 1},
+    {"ChoosePixelFormat", Step::ChoosePixelFormat, {}, "Can't Find A Suitable PixelFormat.", 2},
+    {"ApplyPixelFormat", Step::ApplyPixelFormat, {}, "Can't Set The PixelFormat.", 2},
+    {"CreateRenderContext", Step::CreateRenderContext, {}, "Can't Create A GL Rendering Context.", 2},
+    {"MakeContextCurrent", Step::MakeContextCurrent, {}, "Can't Activate The GL Rendering Context.", 3},
+    {"StartDemo", {}, {}, "Initialization Failed.", 3},
 };
+// clang-format on
 
 class CreationFailureTest : public ShellTest,
                             public ::testing::WithParamInterface<CreationFailure> {};
 
+// Every box shows with the display restored and no window left.
 TEST_P(CreationFailureTest, ShowsItsBoxesAfterUndoingWhatWasBuilt) {
-    GetParam().setup(fake);
+    const CreationFailure &row = GetParam();
+    if (row.step) {
+        fake.Fail(*row.step);
+    } else if (row.text == nullptr) {
+        fake.SetFullscreenOffered(false);
+        fake.Answer(row.answer);
+    } else {
+        fakeDemo.startFails = true;
+    }
     EXPECT_FALSE(OpenVandrel(true));
-    EXPECT_EQ(fake.boxes(), GetParam().boxes);
-    EXPECT_EQ(TeardownCalls(fake.log()), GetParam().teardown);
+    const ShownBox box{row.text ? row.text : "", "ERROR", MessageBoxButtons::Ok,
+                       MessageBoxIcon::Exclamation};
+    const std::vector<ShownBox> boxes = row.text
+                                            ? std::vector<ShownBox>{box}
+                                            : std::vector<ShownBox>{kFallbackQuestion, kWillClose};
+    EXPECT_EQ(fake.boxes(), boxes);
+    EXPECT_EQ(TeardownCalls(fake.log()), Undone(row.held));
     EXPECT_EQ(fake.windowsAlive() + fake.renderContextsAlive() + fake.deviceContextsHeld(), 0);
     EXPECT_EQ(std::tie(mainWindow, deviceContext, renderContext),
               std::tuple(nullptr, nullptr, nullptr));
@@ -194,15 +167,14 @@ TEST_P(CreationFailureTest, ShowsItsBoxesAfterUndoingWhatWasBuilt) {
 INSTANTIATE_TEST_SUITE_P(EveryRow, CreationFailureTest, ::testing::ValuesIn(kCreationFailures),
                          [](const auto &info) { return std::string(info.param.name); });
 
-// ---- closing ------------------------------------------------------------
-
 TEST_F(ShellTest, CloseUnwindsWhatOpenBuilt) {
     for (bool fullscreen : {true, false}) {
         ASSERT_TRUE(OpenVandrel(fullscreen));
         fake.ClearLog();
         CloseDemoWindow();
-        EXPECT_EQ(fake.log(),
-                  fullscreen ? kTeardown : TeardownWithout({"RestoreDisplayMode", "ShowCursor"}));
+        std::vector<std::string> expected = Undone(3);
+        if (!fullscreen) expected.erase(expected.begin(), expected.begin() + 2);
+        EXPECT_EQ(fake.log(), expected);
         EXPECT_TRUE(fake.boxes().empty());
         EXPECT_FALSE(fake.displaySwitched());
         EXPECT_EQ(fake.cursorCount(), 0);
@@ -212,43 +184,43 @@ TEST_F(ShellTest, CloseUnwindsWhatOpenBuilt) {
 }
 
 struct TeardownFailure {
+    const char *name;
     Step step;
     const char *text;
-    int windowsAlive;  // when the box shows
 };
 
 class TeardownFailureTest : public ShellTest,
                             public ::testing::WithParamInterface<TeardownFailure> {};
 
+// The box shows in its place and every later step is still tried.
 TEST_P(TeardownFailureTest, ReportsTheStepAndGoesOn) {
     ASSERT_TRUE(OpenVandrel(true));
     fake.ClearLog();
     fake.Fail(GetParam().step);
     CloseDemoWindow();
-    const ShownBox box{
-        GetParam().text, "SHUTDOWN ERROR",       MessageBoxButtons::Ok, MessageBoxIcon::Information,
-        false,           GetParam().windowsAlive};
+    const ShownBox box{GetParam().text,
+                       "SHUTDOWN ERROR",
+                       MessageBoxButtons::Ok,
+                       MessageBoxIcon::Information,
+                       false,
+                       GetParam().step == Step::UnregisterClass ? 0 : 1};
     EXPECT_EQ(fake.boxes(), std::vector<ShownBox>{box});
-    EXPECT_EQ(TeardownCalls(fake.log()), kTeardown);
+    EXPECT_EQ(TeardownCalls(fake.log()), Undone(3));
     EXPECT_EQ(std::tie(mainWindow, deviceContext, renderContext),
               std::tuple(nullptr, nullptr, nullptr));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EveryRow, TeardownFailureTest,
+    // clang-format off
     ::testing::Values(
-        TeardownFailure{Step::ReleaseCurrent, "Release Of DC And RC Failed.", 1},
-        TeardownFailure{Step::DeleteRenderContext, "Release Rendering Context Failed.", 1},
-        TeardownFailure{Step::ReleaseDeviceContext, "Release Device Context Failed.", 1},
-        TeardownFailure{Step::DestroyWindow, "Could Not Release hWnd.", 1},
-        TeardownFailure{Step::UnregisterClass, "Could Not Unregister Class.", 0}),
-    [](const auto &info) {
-        const std::string text = info.param.text;
-        std::string name;
-        for (char c : text)
-            if (std::isalnum(static_cast<unsigned char>(c))) name += c;
-        return name;
-    });
+        TeardownFailure{"ReleaseCurrent", Step::ReleaseCurrent, "Release Of DC And RC Failed."},
+        TeardownFailure{"DeleteRenderContext", Step::DeleteRenderContext, "Release Rendering Context Failed."},
+        TeardownFailure{"ReleaseDeviceContext", Step::ReleaseDeviceContext, "Release Device Context Failed."},
+        TeardownFailure{"DestroyWindow", Step::DestroyWindow, "Could Not Release hWnd."},
+        TeardownFailure{"UnregisterClass", Step::UnregisterClass, "Could Not Unregister Class."}),
+    // clang-format on
+    [](const auto &info) { return std::string(info.param.name); });
 
 // ---- the window procedure -----------------------------------------------
 
