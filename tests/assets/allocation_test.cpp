@@ -50,7 +50,7 @@ TEST_F(AllocationFailure, AFileTooLargeToHoldGivesAnEmptyRecord) {
 TEST_F(AllocationFailure, APixelBufferThatCannotBeAllocatedIsRefused) {
     if (kSanitized) GTEST_SKIP() << "allocation limits do not apply under the sanitizers";
     // 4096 x 4096 at 32 bits: 64 MiB of pixels, all present in the record.
-    const std::string header = assettest::TgaHeader(4096, 4096, {.depth = 32});
+    const std::string header = assettest::TgaHeader(4096, 4096, 32);
     std::vector<unsigned char> bytes(header.size() + (64u << 20));
     std::copy(header.begin(), header.end(), bytes.begin());
     EXPECT_EXIT(

@@ -37,34 +37,34 @@ std::string Contents(const MemFile &file) {
                                 : std::string(reinterpret_cast<const char *>(file.data), file.size);
 }
 
-std::string TgaHeader(uint16_t width, uint16_t height, const TgaOptions &o) {
-    const unsigned char header[18] = {o.idLength,
-                                      o.colourMapType,
-                                      o.imageType,
-                                      0,
-                                      0,
-                                      0,
-                                      0,
-                                      0,
-                                      static_cast<unsigned char>(o.xOrigin),
-                                      static_cast<unsigned char>(o.xOrigin >> 8),
-                                      0,
-                                      0,
-                                      static_cast<unsigned char>(width),
-                                      static_cast<unsigned char>(width >> 8),
-                                      static_cast<unsigned char>(height),
-                                      static_cast<unsigned char>(height >> 8),
-                                      o.depth,
-                                      o.descriptor};
+std::string TgaHeader(uint16_t width, uint16_t height, uint8_t depth, uint8_t descriptor) {
+    const uint8_t header[18] = {0,
+                                0,
+                                2,
+                                0,
+                                0,
+                                0,
+                                0,
+                                0,
+                                0,
+                                0,
+                                0,
+                                0,
+                                uint8_t(width),
+                                uint8_t(width >> 8),
+                                uint8_t(height),
+                                uint8_t(height >> 8),
+                                depth,
+                                descriptor};
     return std::string(reinterpret_cast<const char *>(header), sizeof header);
 }
 
-std::string MakeTga(uint16_t width, uint16_t height, const std::vector<Rgba> &pixels,
-                    const TgaOptions &options) {
-    std::string file = TgaHeader(width, height, options);
+std::string MakeTga(uint16_t width, uint16_t height, const std::vector<Rgba> &pixels, uint8_t depth,
+                    uint8_t descriptor) {
+    std::string file = TgaHeader(width, height, depth, descriptor);
     for (const Rgba &p : pixels) {
-        file += {static_cast<char>(p.b), static_cast<char>(p.g), static_cast<char>(p.r)};
-        if (options.depth == 32) file += static_cast<char>(p.a);
+        file += {char(p.b), char(p.g), char(p.r)};
+        if (depth == 32) file += char(p.a);
     }
     return file;
 }

@@ -46,21 +46,12 @@ struct Rgba {
     uint8_t r, g, b, a;
 };
 
-struct TgaOptions {
-    uint8_t imageType = 2;
-    uint8_t depth = 24;
-    uint8_t descriptor = 0;
-    uint8_t idLength = 0;
-    uint8_t colourMapType = 0;
-    uint16_t xOrigin = 0;
-};
+// The 18-byte header of an uncompressed true-colour picture.
+std::string TgaHeader(uint16_t width, uint16_t height, uint8_t depth = 24, uint8_t descriptor = 0);
 
-// The 18-byte header with these fields.
-std::string TgaHeader(uint16_t width, uint16_t height, const TgaOptions &options = {});
-
-// An uncompressed TGA file: the header, then `pixels` (file row order) stored
-// blue, green, red (then alpha for 32 bits).
+// The header, then `pixels` (file row order) stored blue, green, red (then
+// alpha for 32 bits).
 std::string MakeTga(uint16_t width, uint16_t height, const std::vector<Rgba> &pixels,
-                    const TgaOptions &options = {});
+                    uint8_t depth = 24, uint8_t descriptor = 0);
 
 }  // namespace assettest

@@ -62,7 +62,7 @@ TEST_F(TextureTest, TwentyFourAndThirtyTwoBitPicturesReachOpenGLWithTheirBytes) 
         SCOPED_TRACE(depth);
         Texture texture;
         // Bytes after the pixels are ignored.
-        ASSERT_TRUE(Load(texture, MakeTga(2, 2, kTwoByTwo, {.depth = depth}) + "trailing"));
+        ASSERT_TRUE(Load(texture, MakeTga(2, 2, kTwoByTwo, depth) + "trailing"));
         EXPECT_EQ(std::tie(texture.width, texture.height, texture.bpp),
                   std::tuple(2u, 2u, uint32_t{depth}));
         ASSERT_NE(texture.texId, 0u);
@@ -108,7 +108,7 @@ TEST_F(TextureTest, OddWidthsShowWithoutSkewAndTheRowAlignmentIsRestored) {
 TEST_F(TextureTest, ATopLeftOriginIsUploadedInFileRowOrder) {
     const std::vector<Rgba> rows = {{255, 0, 0, 255}, {0, 0, 255, 255}};
     Texture texture;
-    ASSERT_TRUE(Load(texture, MakeTga(1, 2, rows, {.descriptor = 0x20})));
+    ASSERT_TRUE(Load(texture, MakeTga(1, 2, rows, 24, 0x20)));
     EXPECT_EQ(ReadBack(texture), Opaque(rows));
 }
 
@@ -119,6 +119,12 @@ struct Refusal {
 void PrintTo(const Refusal &refusal, std::ostream *out) { *out << refusal.name; }
 
 std::string Pixels(size_t n) { return std::string(n, '\x7f'); }
+// A 2 x 2 picture with one header byte changed.
+std::string With(size_t at, char value) {
+    std::string bytes = TgaHeader(2, 2) + Pixels(12);
+    bytes[at] = value;
+    return bytes;
+}
 
 class TextureRefusal : public TextureTest, public testing::WithParamInterface<Refusal> {};
 
@@ -135,27 +141,24 @@ TEST_P(TextureRefusal, NothingIsUploaded) {
 
 INSTANTIATE_TEST_SUITE_P(
     Tga, TextureRefusal,
-    testing::Values(Refusal{"Empty", ""}, Refusal{"ElevenBytes", TgaHeader(2, 2).substr(0, 11)},
-                    Refusal{"SeventeenBytes", TgaHeader(2, 2).substr(0, 17)},
-                    Refusal{"RunLengthType10", TgaHeader(2, 2, {.imageType = 10}) + Pixels(12)},
-                    Refusal{"ColourMappedType1", TgaHeader(2, 2, {.imageType = 1}) + Pixels(12)},
-                    Refusal{"ImageIdPresent", TgaHeader(2, 2, {.idLength = 1}) + Pixels(13)},
-                    Refusal{"ColourMapPresent", TgaHeader(2, 2, {.colourMapType = 1}) + Pixels(12)},
-                    Refusal{"XOriginNotZero", TgaHeader(2, 2, {.xOrigin = 1}) + Pixels(12)},
-                    Refusal{"WidthZero", TgaHeader(0, 2) + Pixels(12)},
-                    Refusal{"HeightZero", TgaHeader(2, 0) + Pixels(12)},
-                    Refusal{"Depth8", TgaHeader(2, 2, {.depth = 8}) + Pixels(4)},
-                    Refusal{"Depth16", TgaHeader(2, 2, {.depth = 16}) + Pixels(8)},
-                    Refusal{"PixelsShortByOneByte", TgaHeader(2, 2) + Pixels(11)},
-                    Refusal{"PixelsMissing", TgaHeader(3, 3)},
-                    Refusal{"LargestHeaderTinyFile",
-                            TgaHeader(65535, 65535, {.depth = 32}) + Pixels(64)},
-                    Refusal{"LargeHeaderAlmostEnough", TgaHeader(1000, 1000) + Pixels(2999999)}),
+    // clang-format off
+    testing::Values(
+        Refusal{"Empty", ""}, Refusal{"ElevenBytes", TgaHeader(2, 2).substr(0, 11)},
+        Refusal{"SeventeenBytes", TgaHeader(2, 2).substr(0, 17)},
+        Refusal{"ImageIdPresent", With(0, 1)}, Refusal{"ColourMapPresent", With(1, 1)},
+        Refusal{"ColourMappedType1", With(2, 1)}, Refusal{"RunLengthType10", With(2, 10)},
+        Refusal{"XOriginNotZero", With(8, 1)}, Refusal{"WidthZero", With(12, 0)},
+        Refusal{"HeightZero", With(14, 0)}, Refusal{"Depth8", With(16, 8)},
+        Refusal{"Depth16", With(16, 16)}, Refusal{"PixelsShortByOneByte", TgaHeader(2, 2) + Pixels(11)},
+        Refusal{"PixelsMissing", TgaHeader(3, 3)},
+        Refusal{"LargestHeaderTinyFile", TgaHeader(65535, 65535, 32) + Pixels(64)},
+        Refusal{"LargeHeaderAlmostEnough", TgaHeader(1000, 1000) + Pixels(2999999)}),
+    // clang-format on
     [](const testing::TestParamInfo<Refusal> &info) { return std::string(info.param.name); });
 
 TEST_F(TextureTest, ASixteenBitPictureIsRefusedAfterItsSizeIsStored) {
     Texture texture;
-    EXPECT_FALSE(Load(texture, TgaHeader(5, 9, {.depth = 16}) + Pixels(90)));
+    EXPECT_FALSE(Load(texture, TgaHeader(5, 9, 16) + Pixels(90)));
     EXPECT_EQ(std::tie(texture.width, texture.height, texture.bpp), std::tuple(5u, 9u, 0u));
 }
 
@@ -164,7 +167,7 @@ TEST_F(TextureTest, LoadingAgainReplacesPixelsAndNameAndAFailedReloadKeepsNoStal
     ASSERT_TRUE(Load(texture, MakeTga(2, 2, kTwoByTwo)));
     const uint32_t firstName = texture.texId;
     const std::vector<Rgba> other = {{9, 8, 7, 255}, {6, 5, 4, 255}, {3, 2, 1, 255}};
-    ASSERT_TRUE(Load(texture, MakeTga(3, 1, other, {.depth = 32})));
+    ASSERT_TRUE(Load(texture, MakeTga(3, 1, other, 32)));
     EXPECT_NE(texture.texId, firstName);
     EXPECT_EQ(ReadBack(texture), Opaque(other));
     const uint32_t name = texture.texId;
