@@ -38,25 +38,9 @@ std::string Contents(const MemFile &file) {
 }
 
 std::string TgaHeader(uint16_t width, uint16_t height, uint8_t depth, uint8_t descriptor) {
-    const uint8_t header[18] = {0,
-                                0,
-                                2,
-                                0,
-                                0,
-                                0,
-                                0,
-                                0,
-                                0,
-                                0,
-                                0,
-                                0,
-                                uint8_t(width),
-                                uint8_t(width >> 8),
-                                uint8_t(height),
-                                uint8_t(height >> 8),
-                                depth,
-                                descriptor};
-    return std::string(reinterpret_cast<const char *>(header), sizeof header);
+    return std::string("\0\0\2\0\0\0\0\0\0\0\0\0", 12) +
+           std::string{char(width),       char(width >> 8), char(height),
+                       char(height >> 8), char(depth),      char(descriptor)};
 }
 
 std::string MakeTga(uint16_t width, uint16_t height, const std::vector<Rgba> &pixels, uint8_t depth,
