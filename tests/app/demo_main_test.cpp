@@ -85,6 +85,7 @@ struct Ending {
     std::vector<Post> posts;
     int code, frames, starts;
 };
+void PrintTo(const Ending &row, std::ostream *out) { *out << row.name; }
 
 const uintptr_t kMinimised = platform::MakeWParam(0, 1), kRestored = platform::MakeWParam(1, 0);
 

@@ -120,6 +120,7 @@ struct CreationFailure {
     const char *text;          // the box; null: the question, then "Program Will Now Close."
     int held;                  // what the teardown before the box undoes (see Undone)
 };
+void PrintTo(const CreationFailure &row, std::ostream *out) { *out << row.name; }
 
 // clang-format off
 const CreationFailure kCreationFailures[] = {
@@ -188,6 +189,7 @@ struct TeardownFailure {
     Step step;
     const char *text;
 };
+void PrintTo(const TeardownFailure &row, std::ostream *out) { *out << row.name; }
 
 class TeardownFailureTest : public ShellTest,
                             public ::testing::WithParamInterface<TeardownFailure> {};

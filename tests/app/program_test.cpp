@@ -153,11 +153,11 @@ TEST_F(ProgramTest, PlaysTheSoundtrackFullscreenAndEndsWith27OnEscape) {
         << Log();
     EXPECT_EQ(EscapeAndWait(), 27) << Log();
 
-    // The tone, undisturbed by the play request of every frame ...
+    // The tone it was given ...
     const auto [level, frequency] = Measure(played, 0.05, 0.45);
     EXPECT_GT(level, 5000.0);
     EXPECT_NEAR(frequency, 880, 10.0);
-    // ... and again after the half-second file ended: the stream loops.
+    // ... and still after the half-second file ended.
     EXPECT_GT(Measure(played, 0.8, 1.3).first, 3000.0);
 }
 

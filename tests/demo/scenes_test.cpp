@@ -134,6 +134,7 @@ protected:
         return colour;
     }
     static Colour FirstTexel(const Texture &texture) {
+        if (texture.texId == 0) return kBlack;
         std::vector<uint8_t> texels(size_t{texture.width} * texture.height * 4);
         glBindTexture(GL_TEXTURE_2D, texture.texId);
         glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
@@ -273,6 +274,7 @@ TEST_F(SceneTest, MovingI7IsDrawnWhereTheValuesStoodThenStepsTowardsMinusZeroPoi
 TEST_F(SceneTest, EmptySceneLeavesBufferAndMatrixUntouched) {
     glClearColor(0.8f, 0.2f, 0.6f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0, 0, 0, 0.5f);
     glTranslatef(1, 2, 3);
     EXPECT_TRUE(Near(Draw(20, 50.0f), Colour{204, 51, 153}));
     GLfloat matrix[16];

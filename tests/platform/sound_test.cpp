@@ -1,6 +1,6 @@
-// The SDL2_mixer sound layer: a stream that advances in milliseconds and plays
-// on undisturbed by repeated play requests. (What it sounds like, looped, is
-// recorded in the program's own test.)
+// The SDL2_mixer sound layer: a stream advances in milliseconds, plays on
+// undisturbed by repeated play requests, and starts over at its end in loop
+// mode. (What it sounds like is recorded in the program's own test.)
 #include "platform/sdl2/sdl2_sound.h"
 #include "tests/platform/tone.h"
 #include "tests/support/temp_dir.h"
@@ -40,6 +40,18 @@ TEST(MixerSound, APlayingStreamAdvancesUndisturbedByRepeatedPlayRequests) {
     EXPECT_GE(std::chrono::steady_clock::now() - started, 150ms) << "not milliseconds";
     for (int i = 0; i < 100; ++i) EXPECT_EQ(sound.Play(0, stream), 0);
     EXPECT_GE(sound.PositionMs(stream), before) << "a restart puts the position back near 0";
+
+    // A 0.3-second file, played once: 0.8 seconds later only a looping stream still plays.
+    ASSERT_TRUE(tonetest::MakeToneMp3(dir / "short.mp3", 1000, 0.3, &why)) << why;
+    for (unsigned int mode : {0u, kSoundStreamLoop}) {
+        SoundStream *once = sound.OpenStream((dir / "short.mp3").c_str(), mode, 0);
+        ASSERT_EQ(sound.Play(0, once), 0);
+        std::this_thread::sleep_for(800ms);
+        int position = 0;
+        for (int i = 0; i < 10 && position == 0; ++i, std::this_thread::sleep_for(10ms))
+            position = sound.PositionMs(once);
+        EXPECT_EQ(position > 0, mode == kSoundStreamLoop) << "mode " << mode << ": " << position;
+    }
 }
 
 }  // namespace
