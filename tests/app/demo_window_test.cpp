@@ -1,33 +1,58 @@
-// Opening and closing the demo window with the scripted platform: the order
-// of the steps, every failure row with its box, and the window procedure.
+// Opening and closing the demo window on the scripted platform: the order of
+// the steps, every failure row with its boxes, the window procedure, and the
+// projection read back from a real OpenGL context.
 #include "tests/app/shell_fixture.h"
 
-#include "platform/virtual_keys.h"
+#include "platform/offscreen/offscreen_gl.h"
+#include "platform/opengl.h"
 
-#include <gmock/gmock.h>
-
+#include <array>
+#include <cmath>
 #include <optional>
 
 using platform::MessageBoxAnswer;
 using platform::MessageBoxButtons;
 using platform::MessageBoxIcon;
 using platform::MessageKind;
+using platform::scripted::ShownBox;
 using platform::scripted::Step;
 using ::testing::ElementsAre;
 
 namespace {
 
-constexpr const char *kFallbackQuestion =
+const ShownBox kFallbackQuestion{
     "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode "
-    "Instead?";
+    "Instead?",
+    "Orv GL", MessageBoxButtons::YesNo, MessageBoxIcon::Exclamation};
+const ShownBox kWillClose{"Program Will Now Close.", "ERROR", MessageBoxButtons::Ok,
+                          MessageBoxIcon::Stop};
+constexpr uint32_t kFramedStyle = 0x00CF0000u | 0x06000000u;  // overlapped, clipping
 
 bool OpenVandrel(bool fullscreen) { return OpenDemoWindow("Vandrel", 640, 480, 32, fullscreen); }
 
-// ---- opening ------------------------------------------------------------
+// What closing a fullscreen window undoes when `held` of window, device
+// context and rendering context were obtained; -1: no teardown at all.
+std::vector<std::string> Undone(int held) {
+    if (held < 0) return {};
+    std::vector<std::string> calls = {"RestoreDisplayMode", "ShowCursor"};
+    if (held >= 3) calls.insert(calls.end(), {"MakeContextCurrent none", "DeleteRenderContext"});
+    if (held >= 2) calls.push_back("ReleaseDeviceContext");
+    if (held >= 1) calls.push_back("DestroyAppWindow");
+    calls.push_back("UnregisterWindowClass OpenGL");
+    return calls;
+}
 
-using OpenDemoWindowTest = ShellTest;
+// The teardown calls among the log's lines, in order.
+std::vector<std::string> TeardownCalls(const std::vector<std::string> &log) {
+    const std::vector<std::string> all = Undone(3);
+    std::vector<std::string> calls;
+    std::copy_if(log.begin(), log.end(), std::back_inserter(calls), [&](const std::string &line) {
+        return std::find(all.begin(), all.end(), line) != all.end();
+    });
+    return calls;
+}
 
-TEST_F(OpenDemoWindowTest, FullscreenRunsEveryStepInOrder) {
+TEST_F(ShellTest, OpenRunsEveryStepInOrder) {
     ASSERT_TRUE(OpenVandrel(true));
     EXPECT_THAT(fake.log(),
                 ElementsAre("RegisterWindowClass OpenGL", "SwitchDisplayMode 640x480x32",
@@ -36,424 +61,249 @@ TEST_F(OpenDemoWindowTest, FullscreenRunsEveryStepInOrder) {
                             "CreateRenderContext", "MakeContextCurrent", "ShowAppWindow",
                             "BringToForeground", "GiveKeyboardFocus", "StartDemo"));
     EXPECT_TRUE(fake.boxes().empty());
-    EXPECT_TRUE(fullscreenMode);
-    EXPECT_NE(mainWindow, nullptr);
-    EXPECT_NE(deviceContext, nullptr);
-    EXPECT_NE(renderContext, nullptr);
     EXPECT_EQ(fake.currentContext(), renderContext);
-    EXPECT_EQ(fake.cursorCount(), -1);
-    EXPECT_EQ(moduleInstance, fake.ProgramModule());
-}
-
-TEST_F(OpenDemoWindowTest, RegistersTheClassWithItsFixedFields) {
-    ASSERT_TRUE(OpenVandrel(true));
-    ASSERT_TRUE(fake.lastClass().has_value());
+    EXPECT_NE(deviceContext, nullptr);
     const platform::WindowClass &wc = *fake.lastClass();
-    EXPECT_STREQ(wc.name, "OpenGL");
-    EXPECT_EQ(wc.style, 0x23u);
+    EXPECT_EQ(std::tie(wc.style, wc.systemIcon, wc.systemCursor), std::tuple(0x23u, 32517, 32512));
     EXPECT_EQ(wc.procedure, &DemoWindowProc);
-    EXPECT_EQ(wc.classExtraBytes, 0);
-    EXPECT_EQ(wc.windowExtraBytes, 0);
-    EXPECT_EQ(wc.instance, fake.ProgramModule());
-    EXPECT_EQ(wc.systemIcon, 32517);
-    EXPECT_EQ(wc.systemCursor, 32512);
-    EXPECT_FALSE(wc.backgroundBrush);
-    EXPECT_EQ(wc.menuName, nullptr);
+    const platform::PixelFormatDescriptor &pf = *fake.lastPixelFormat();
+    EXPECT_EQ(std::tie(pf.size, pf.flags, pf.colorBits, pf.depthBits),
+              std::tuple(uint16_t{40}, 0x25u, uint8_t{32}, uint8_t{16}));
+    EXPECT_EQ(pf.stencilBits + pf.accumBits + pf.auxBuffers + pf.alphaBits, 0);
 }
 
-TEST_F(OpenDemoWindowTest, FullscreenAsksForTheModeAndAPopupWindow) {
-    ASSERT_TRUE(OpenVandrel(true));
-    ASSERT_TRUE(fake.lastDisplayMode().has_value());
-    EXPECT_EQ(fake.lastDisplayMode()->width, 640);
-    EXPECT_EQ(fake.lastDisplayMode()->height, 480);
-    EXPECT_EQ(fake.lastDisplayMode()->bitsPerPixel, 32);
-    const platform::WindowCreation &c = *fake.lastCreation();
-    EXPECT_EQ(c.exStyle, 0x00040000u);              // app window
-    EXPECT_EQ(c.style, 0x80000000u | 0x06000000u);  // popup, clip siblings and children
-    EXPECT_EQ(fake.lastCreationTitle(), "Vandrel");
-    EXPECT_EQ(c.x, 0);
-    EXPECT_EQ(c.y, 0);
-    EXPECT_EQ(c.width, 640);  // a popup has no frame to add
-    EXPECT_EQ(c.height, 480);
-    EXPECT_EQ(c.instance, fake.ProgramModule());
+TEST_F(ShellTest, EachModeGetsItsStylesAndA640By480ClientArea) {
+    // The scripted frame adds 4 pixels a side and a 20-pixel caption.
+    const struct {
+        bool fullscreen;
+        uint32_t exStyle, style;
+        int width, height, cursor;
+    } modes[] = {{true, 0x00040000u, 0x86000000u, 640, 480, -1},
+                 {false, 0x00040100u, kFramedStyle, 648, 508, 0}};
+    for (const auto &m : modes) {
+        ASSERT_TRUE(OpenVandrel(m.fullscreen));
+        const platform::WindowCreation &c = *fake.lastCreation();
+        EXPECT_EQ(std::tie(c.exStyle, c.style, c.x, c.y, c.width, c.height),
+                  std::tuple(m.exStyle, m.style, 0, 0, m.width, m.height))
+            << "fullscreen " << m.fullscreen;
+        EXPECT_EQ(fake.cursorCount(), m.cursor);
+        CloseDemoWindow();
+    }
 }
 
-TEST_F(OpenDemoWindowTest, WindowedMakesAFramedWindowWithA640By480ClientArea) {
-    ASSERT_TRUE(OpenVandrel(false));
-    EXPECT_EQ(Find("SwitchDisplayMode 640x480x32"), -1);
-    EXPECT_EQ(Find("HideCursor"), -1);
-    EXPECT_EQ(fake.cursorCount(), 0);
-    EXPECT_FALSE(fullscreenMode);
-    const platform::WindowCreation &c = *fake.lastCreation();
-    EXPECT_EQ(c.exStyle, 0x00040000u | 0x00000100u);  // app window, window edge
-    EXPECT_EQ(c.style, 0x00CF0000u | 0x06000000u);    // overlapped window, clipping
-    // The scripted frame is 4 pixels with a 20-pixel caption: the outer size
-    // comes from the adjusted rectangle.
-    EXPECT_EQ(c.width, 648);
-    EXPECT_EQ(c.height, 508);
-    EXPECT_EQ(c.x, 0);
-    EXPECT_EQ(c.y, 0);
-}
-
-TEST_F(OpenDemoWindowTest, RequestsADoubleBufferedRgbaFormatWithA16BitDepthBuffer) {
-    ASSERT_TRUE(OpenVandrel(true));
-    const platform::PixelFormatDescriptor &p = *fake.lastPixelFormat();
-    EXPECT_EQ(p.size, 40);
-    EXPECT_EQ(p.version, 1);
-    EXPECT_EQ(p.flags, 0x25u);
-    EXPECT_EQ(p.pixelType, 0);
-    EXPECT_EQ(p.colorBits, 32);
-    EXPECT_EQ(p.depthBits, 16);
-    EXPECT_EQ(p.redBits + p.redShift + p.greenBits + p.greenShift + p.blueBits + p.blueShift, 0);
-    EXPECT_EQ(p.alphaBits + p.alphaShift, 0);
-    EXPECT_EQ(p.accumBits + p.accumRedBits + p.accumGreenBits + p.accumBlueBits + p.accumAlphaBits,
-              0);
-    EXPECT_EQ(p.stencilBits + p.auxBuffers + p.layerType + p.reserved, 0);
-    EXPECT_EQ(p.layerMask + p.visibleMask + p.damageMask, 0u);
-}
-
-TEST_F(OpenDemoWindowTest, ThePixelFormatRequestOfTheFirstWindowHoldsForLaterOnes) {
-    ASSERT_TRUE(OpenDemoWindow("Vandrel", 640, 480, 32, false));
-    CloseDemoWindow();
-    ASSERT_TRUE(OpenDemoWindow("Vandrel", 640, 480, 16, false));
-    EXPECT_EQ(fake.lastPixelFormat()->colorBits, 32);
-}
-
-TEST_F(OpenDemoWindowTest, ThePixelFormatRequestIsFilledOnlyOnceTheWindowExists) {
+TEST_F(ShellTest, ThePixelFormatRequestIsFilledByTheFirstCreationPastTheWindow) {
     fake.Fail(Step::CreateWindow);
     ASSERT_FALSE(OpenDemoWindow("Vandrel", 640, 480, 24, false));
     fake.Succeed(Step::CreateWindow);
     ASSERT_TRUE(OpenDemoWindow("Vandrel", 640, 480, 16, false));
+    CloseDemoWindow();
+    ASSERT_TRUE(OpenDemoWindow("Vandrel", 640, 480, 32, false));
     EXPECT_EQ(fake.lastPixelFormat()->colorBits, 16);
 }
 
-TEST_F(OpenDemoWindowTest, AFailedRegistrationShowsItsBoxAndBuildsNothing) {
-    fake.Fail(Step::RegisterClass);
-    EXPECT_FALSE(OpenVandrel(true));
-    EXPECT_THAT(fake.log(), ElementsAre("RegisterWindowClass OpenGL",
-                                        "MessageBox ERROR: Failed To Register The Window Class."));
-    ASSERT_EQ(fake.boxes().size(), 1u);
-    EXPECT_EQ(fake.boxes()[0].caption, "ERROR");
-    EXPECT_EQ(fake.boxes()[0].buttons, MessageBoxButtons::Ok);
-    EXPECT_EQ(fake.boxes()[0].icon, MessageBoxIcon::Exclamation);
-    EXPECT_EQ(fakeDemo.startCalls, 0);
-}
-
-TEST_F(OpenDemoWindowTest, ARefusedModeAnsweredYesGoesOnWindowed) {
+TEST_F(ShellTest, ARefusedModeAnsweredYesGoesOnWindowed) {
     fake.SetFullscreenOffered(false);
     fake.Answer(MessageBoxAnswer::Yes);
     ASSERT_TRUE(OpenVandrel(true));
-    ASSERT_EQ(fake.boxes().size(), 1u);
-    EXPECT_EQ(fake.boxes()[0].text, kFallbackQuestion);
-    EXPECT_EQ(fake.boxes()[0].caption, "Orv GL");
-    EXPECT_EQ(fake.boxes()[0].buttons, MessageBoxButtons::YesNo);
-    EXPECT_EQ(fake.boxes()[0].icon, MessageBoxIcon::Exclamation);
+    EXPECT_EQ(fake.boxes(), std::vector<ShownBox>{kFallbackQuestion});
     EXPECT_FALSE(fullscreenMode);
-    // Windowed from here on: framed window, cursor left alone.
-    EXPECT_EQ(fake.lastCreation()->style, 0x00CF0000u | 0x06000000u);
+    EXPECT_EQ(fake.lastCreation()->style, kFramedStyle);
     EXPECT_EQ(fake.cursorCount(), 0);
-    EXPECT_EQ(fakeDemo.startCalls, 1);
 }
 
-TEST_F(OpenDemoWindowTest, ARefusedModeAnsweredNoClosesWithoutAWindow) {
-    fake.SetFullscreenOffered(false);
-    fake.Answer(MessageBoxAnswer::No);
-    EXPECT_FALSE(OpenVandrel(true));
-    ASSERT_EQ(fake.boxes().size(), 2u);
-    EXPECT_EQ(fake.boxes()[1].text, "Program Will Now Close.");
-    EXPECT_EQ(fake.boxes()[1].caption, "ERROR");
-    EXPECT_EQ(fake.boxes()[1].buttons, MessageBoxButtons::Ok);
-    EXPECT_EQ(fake.boxes()[1].icon, MessageBoxIcon::Stop);
-    // No window, and no teardown either.
-    EXPECT_EQ(Find("CreateAppWindow Vandrel"), -1);
-    EXPECT_EQ(Find("UnregisterWindowClass OpenGL"), -1);
-    EXPECT_EQ(fakeDemo.startCalls, 0);
-}
+// ---- failures ------------------------------------------------------------
 
-TEST_F(OpenDemoWindowTest, AQuestionThatCouldNotBeShownCountsAsNo) {
-    fake.SetFullscreenOffered(false);
-    fake.Answer(MessageBoxAnswer::Failed);
-    EXPECT_FALSE(OpenVandrel(true));
-    ASSERT_EQ(fake.boxes().size(), 2u);
-    EXPECT_EQ(fake.boxes()[1].text, "Program Will Now Close.");
-}
-
-// Every creation step after the window: its box, shown after the teardown.
 struct CreationFailure {
-    std::optional<Step> step;  // the failing step; none: the demo's start-up fails
-    const char *text;
-    std::vector<std::string> teardown;  // what the teardown must undo
+    const char *name;
+    std::optional<Step> step;  // none: the mode is refused (text null) or start-up fails
+    MessageBoxAnswer answer;   // to the fallback question
+    const char *text;          // the box; null: the question, then "Program Will Now Close."
+    int held;                  // what the teardown before the box undoes (see Undone)
 };
+void PrintTo(const CreationFailure &row, std::ostream *out) { *out << row.name; }
 
-std::string StepName(const std::optional<Step> &step) {
-    if (!step) return "StartDemo";
-    switch (*step) {
-        case Step::RegisterClass:
-            return "RegisterClass";
-        case Step::UnregisterClass:
-            return "UnregisterClass";
-        case Step::SwitchDisplayMode:
-            return "SwitchDisplayMode";
-        case Step::CreateWindow:
-            return "CreateWindow";
-        case Step::DestroyWindow:
-            return "DestroyWindow";
-        case Step::AcquireDeviceContext:
-            return "AcquireDeviceContext";
-        case Step::ReleaseDeviceContext:
-            return "ReleaseDeviceContext";
-        case Step::ChoosePixelFormat:
-            return "ChoosePixelFormat";
-        case Step::ApplyPixelFormat:
-            return "ApplyPixelFormat";
-        case Step::CreateRenderContext:
-            return "CreateRenderContext";
-        case Step::MakeContextCurrent:
-            return "MakeContextCurrent";
-        case Step::ReleaseCurrent:
-            return "ReleaseCurrent";
-        case Step::DeleteRenderContext:
-            return "DeleteRenderContext";
-    }
-    return "Unknown";
-}
+// clang-format off
+const CreationFailure kCreationFailures[] = {
+    {"RegisterClass", Step::RegisterClass, {}, "Failed To Register The Window Class.", -1},
+    {"FallbackAnsweredNo", {}, MessageBoxAnswer::No, nullptr, -1},
+    {"FallbackNotShown", {}, MessageBoxAnswer::Failed, nullptr, -1},
+    {"CreateWindow", Step::CreateWindow, {}, "Window Creation Error.", 0},
+    {"AcquireDeviceContext", Step::AcquireDeviceContext, {}, "Can't Create A GL Device Context.", 1},
+    {"ChoosePixelFormat", Step::ChoosePixelFormat, {}, "Can't Find A Suitable PixelFormat.", 2},
+    {"ApplyPixelFormat", Step::ApplyPixelFormat, {}, "Can't Set The PixelFormat.", 2},
+    {"CreateRenderContext", Step::CreateRenderContext, {}, "Can't Create A GL Rendering Context.", 2},
+    {"MakeContextCurrent", Step::MakeContextCurrent, {}, "Can't Activate The GL Rendering Context.", 3},
+    {"StartDemo", {}, {}, "Initialization Failed.", 3},
+};
+// clang-format on
 
 class CreationFailureTest : public ShellTest,
                             public ::testing::WithParamInterface<CreationFailure> {};
 
-TEST_P(CreationFailureTest, TearsDownFirstThenShowsItsBoxAndReturnsFalse) {
+// Every box shows with the display restored and no window left.
+TEST_P(CreationFailureTest, ShowsItsBoxesAfterUndoingWhatWasBuilt) {
     const CreationFailure &row = GetParam();
-    if (row.step)
+    if (row.step) {
         fake.Fail(*row.step);
-    else
+    } else if (row.text == nullptr) {
+        fake.SetFullscreenOffered(false);
+        fake.Answer(row.answer);
+    } else {
         fakeDemo.startFails = true;
-
+    }
     EXPECT_FALSE(OpenVandrel(true));
-
-    ASSERT_EQ(fake.boxes().size(), 1u);
-    const platform::scripted::ShownBox &box = fake.boxes()[0];
-    EXPECT_EQ(box.text, row.text);
-    EXPECT_EQ(box.caption, "ERROR");
-    EXPECT_EQ(box.buttons, MessageBoxButtons::Ok);
-    EXPECT_EQ(box.icon, MessageBoxIcon::Exclamation);
-    // The desktop's mode is back and the window gone before the box shows.
-    EXPECT_FALSE(box.displaySwitched);
-    EXPECT_EQ(box.windowsAlive, 0);
-
-    // The teardown undid exactly what had been obtained, in order.
-    const long restore = Find("RestoreDisplayMode");
-    ASSERT_GE(restore, 0);
-    std::vector<std::string> undone(fake.log().begin() + restore, fake.log().end() - 1);
-    std::vector<std::string> expected = {"RestoreDisplayMode", "ShowCursor"};
-    expected.insert(expected.end(), row.teardown.begin(), row.teardown.end());
-    expected.push_back("UnregisterWindowClass OpenGL");
-    EXPECT_EQ(undone, expected);
-
-    EXPECT_EQ(mainWindow, nullptr);
-    EXPECT_EQ(deviceContext, nullptr);
-    EXPECT_EQ(renderContext, nullptr);
-    EXPECT_EQ(fake.windowsAlive(), 0);
-    EXPECT_EQ(fake.renderContextsAlive(), 0);
-    EXPECT_EQ(fake.deviceContextsHeld(), 0);
-    EXPECT_FALSE(fake.classRegistered());
+    const ShownBox box{row.text ? row.text : "", "ERROR", MessageBoxButtons::Ok,
+                       MessageBoxIcon::Exclamation};
+    const std::vector<ShownBox> boxes = row.text
+                                            ? std::vector<ShownBox>{box}
+                                            : std::vector<ShownBox>{kFallbackQuestion, kWillClose};
+    EXPECT_EQ(fake.boxes(), boxes);
+    EXPECT_EQ(TeardownCalls(fake.log()), Undone(row.held));
+    EXPECT_EQ(fake.windowsAlive() + fake.renderContextsAlive() + fake.deviceContextsHeld(), 0);
+    EXPECT_EQ(std::tie(mainWindow, deviceContext, renderContext),
+              std::tuple(nullptr, nullptr, nullptr));
     EXPECT_EQ(fake.cursorCount(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryStep, CreationFailureTest,
-    ::testing::Values(CreationFailure{Step::CreateWindow, "Window Creation Error.", {}},
-                      CreationFailure{Step::AcquireDeviceContext,
-                                      "Can't Create A GL Device Context.",
-                                      {"DestroyAppWindow"}},
-                      CreationFailure{Step::ChoosePixelFormat,
-                                      "Can't Find A Suitable PixelFormat.",
-                                      {"ReleaseDeviceContext", "DestroyAppWindow"}},
-                      CreationFailure{Step::ApplyPixelFormat,
-                                      "Can't Set The PixelFormat.",
-                                      {"ReleaseDeviceContext", "DestroyAppWindow"}},
-                      CreationFailure{Step::CreateRenderContext,
-                                      "Can't Create A GL Rendering Context.",
-                                      {"ReleaseDeviceContext", "DestroyAppWindow"}},
-                      CreationFailure{Step::MakeContextCurrent,
-                                      "Can't Activate The GL Rendering Context.",
-                                      {"MakeContextCurrent none", "DeleteRenderContext",
-                                       "ReleaseDeviceContext", "DestroyAppWindow"}},
-                      CreationFailure{std::nullopt,
-                                      "Initialization Failed.",
-                                      {"MakeContextCurrent none", "DeleteRenderContext",
-                                       "ReleaseDeviceContext", "DestroyAppWindow"}}),
-    [](const auto &info) { return StepName(info.param.step); });
+INSTANTIATE_TEST_SUITE_P(EveryRow, CreationFailureTest, ::testing::ValuesIn(kCreationFailures),
+                         [](const auto &info) { return std::string(info.param.name); });
 
-// ---- closing ------------------------------------------------------------
-
-using CloseDemoWindowTest = ShellTest;
-
-TEST_F(CloseDemoWindowTest, UnwindsAFullscreenWindowInOrder) {
-    ASSERT_TRUE(OpenVandrel(true));
-    fake.ClearLog();
-    CloseDemoWindow();
-    EXPECT_THAT(fake.log(),
-                ElementsAre("RestoreDisplayMode", "ShowCursor", "MakeContextCurrent none",
-                            "DeleteRenderContext", "ReleaseDeviceContext", "DestroyAppWindow",
-                            "UnregisterWindowClass OpenGL"));
-    EXPECT_TRUE(fake.boxes().empty());
-    EXPECT_EQ(mainWindow, nullptr);
-    EXPECT_EQ(deviceContext, nullptr);
-    EXPECT_EQ(renderContext, nullptr);
-    EXPECT_FALSE(fake.displaySwitched());
-    EXPECT_EQ(fake.cursorCount(), 0);
-    EXPECT_EQ(fake.currentContext(), nullptr);
-}
-
-TEST_F(CloseDemoWindowTest, LeavesTheDisplayAndCursorAloneForAWindowedWindow) {
-    ASSERT_TRUE(OpenVandrel(false));
-    fake.ClearLog();
-    CloseDemoWindow();
-    EXPECT_THAT(fake.log(), ElementsAre("MakeContextCurrent none", "DeleteRenderContext",
-                                        "ReleaseDeviceContext", "DestroyAppWindow",
-                                        "UnregisterWindowClass OpenGL"));
+TEST_F(ShellTest, CloseUnwindsWhatOpenBuilt) {
+    for (bool fullscreen : {true, false}) {
+        ASSERT_TRUE(OpenVandrel(fullscreen));
+        fake.ClearLog();
+        CloseDemoWindow();
+        std::vector<std::string> expected = Undone(3);
+        if (!fullscreen) expected.erase(expected.begin(), expected.begin() + 2);
+        EXPECT_EQ(fake.log(), expected);
+        EXPECT_TRUE(fake.boxes().empty());
+        EXPECT_FALSE(fake.displaySwitched());
+        EXPECT_EQ(fake.cursorCount(), 0);
+        EXPECT_EQ(fake.currentContext(), nullptr);
+        EXPECT_EQ(fake.windowsAlive() + fake.renderContextsAlive() + fake.deviceContextsHeld(), 0);
+    }
 }
 
 struct TeardownFailure {
+    const char *name;
     Step step;
     const char *text;
 };
+void PrintTo(const TeardownFailure &row, std::ostream *out) { *out << row.name; }
 
 class TeardownFailureTest : public ShellTest,
                             public ::testing::WithParamInterface<TeardownFailure> {};
 
+// The box shows in its place and every later step is still tried.
 TEST_P(TeardownFailureTest, ReportsTheStepAndGoesOn) {
     ASSERT_TRUE(OpenVandrel(true));
     fake.ClearLog();
     fake.Fail(GetParam().step);
     CloseDemoWindow();
-
-    ASSERT_EQ(fake.boxes().size(), 1u);
-    EXPECT_EQ(fake.boxes()[0].text, GetParam().text);
-    EXPECT_EQ(fake.boxes()[0].caption, "SHUTDOWN ERROR");
-    EXPECT_EQ(fake.boxes()[0].buttons, MessageBoxButtons::Ok);
-    EXPECT_EQ(fake.boxes()[0].icon, MessageBoxIcon::Information);
-    // Every step is still tried, the box in between.
-    for (const char *step :
-         {"RestoreDisplayMode", "ShowCursor", "MakeContextCurrent none", "DeleteRenderContext",
-          "ReleaseDeviceContext", "DestroyAppWindow", "UnregisterWindowClass OpenGL"})
-        EXPECT_GE(Find(step), 0) << step;
-    EXPECT_EQ(fake.log().size(), 8u);
-    EXPECT_EQ(mainWindow, nullptr);
-    EXPECT_EQ(deviceContext, nullptr);
-    EXPECT_EQ(renderContext, nullptr);
+    const ShownBox box{GetParam().text,
+                       "SHUTDOWN ERROR",
+                       MessageBoxButtons::Ok,
+                       MessageBoxIcon::Information,
+                       false,
+                       GetParam().step == Step::UnregisterClass ? 0 : 1};
+    EXPECT_EQ(fake.boxes(), std::vector<ShownBox>{box});
+    EXPECT_EQ(TeardownCalls(fake.log()), Undone(3));
+    EXPECT_EQ(std::tie(mainWindow, deviceContext, renderContext),
+              std::tuple(nullptr, nullptr, nullptr));
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    EveryStep, TeardownFailureTest,
-    ::testing::Values(TeardownFailure{Step::ReleaseCurrent, "Release Of DC And RC Failed."},
-                      TeardownFailure{Step::DeleteRenderContext,
-                                      "Release Rendering Context Failed."},
-                      TeardownFailure{Step::ReleaseDeviceContext, "Release Device Context Failed."},
-                      TeardownFailure{Step::DestroyWindow, "Could Not Release hWnd."},
-                      TeardownFailure{Step::UnregisterClass, "Could Not Unregister Class."}),
-    [](const auto &info) { return StepName(info.param.step); });
-
-TEST_F(CloseDemoWindowTest, ReportsEachFailedStepInItsOwnBoxInOrder) {
-    ASSERT_TRUE(OpenVandrel(false));
-    for (Step step : {Step::ReleaseCurrent, Step::DeleteRenderContext, Step::ReleaseDeviceContext,
-                      Step::DestroyWindow, Step::UnregisterClass})
-        fake.Fail(step);
-    CloseDemoWindow();
-    ASSERT_EQ(fake.boxes().size(), 5u);
-    EXPECT_EQ(fake.boxes()[0].text, "Release Of DC And RC Failed.");
-    EXPECT_EQ(fake.boxes()[1].text, "Release Rendering Context Failed.");
-    EXPECT_EQ(fake.boxes()[2].text, "Release Device Context Failed.");
-    EXPECT_EQ(fake.boxes()[3].text, "Could Not Release hWnd.");
-    EXPECT_EQ(fake.boxes()[4].text, "Could Not Unregister Class.");
-}
+    EveryRow, TeardownFailureTest,
+    // clang-format off
+    ::testing::Values(
+        TeardownFailure{"ReleaseCurrent", Step::ReleaseCurrent, "Release Of DC And RC Failed."},
+        TeardownFailure{"DeleteRenderContext", Step::DeleteRenderContext, "Release Rendering Context Failed."},
+        TeardownFailure{"ReleaseDeviceContext", Step::ReleaseDeviceContext, "Release Device Context Failed."},
+        TeardownFailure{"DestroyWindow", Step::DestroyWindow, "Could Not Release hWnd."},
+        TeardownFailure{"UnregisterClass", Step::UnregisterClass, "Could Not Unregister Class."}),
+    // clang-format on
+    [](const auto &info) { return std::string(info.param.name); });
 
 // ---- the window procedure -----------------------------------------------
-
-using DemoWindowProcTest = ShellTest;
 
 intptr_t Send(MessageKind kind, uintptr_t wParam, intptr_t lParam = 0) {
     return DemoWindowProc(mainWindow, kind, wParam, lParam);
 }
 
-TEST_F(DemoWindowProcTest, ActivationFollowsTheMinimisedFlagOnly) {
+TEST_F(ShellTest, ActivationFollowsTheMinimisedFlagOnly) {
     ASSERT_TRUE(OpenVandrel(false));
     EXPECT_EQ(Send(MessageKind::Activate, platform::MakeWParam(0, 1)), 0);
     EXPECT_FALSE(windowActive);
-    EXPECT_EQ(Send(MessageKind::Activate, platform::MakeWParam(1, 0)), 0);
+    Send(MessageKind::Activate, platform::MakeWParam(0, 0));  // deactivated, not minimised
     EXPECT_TRUE(windowActive);
-    Send(MessageKind::Activate, platform::MakeWParam(0, 1));
-    // Deactivated but not minimised: active as far as Escape is concerned.
-    Send(MessageKind::Activate, platform::MakeWParam(0, 0));
-    EXPECT_TRUE(windowActive);
-    EXPECT_EQ(Count("DefaultWindowProc Activate 0"), 0);
+    Send(MessageKind::Activate, platform::MakeWParam(1, 1));
+    EXPECT_FALSE(windowActive);
 }
 
-TEST_F(DemoWindowProcTest, SwallowsScreenSaverAndMonitorPowerCommandsOnly) {
+TEST_F(ShellTest, KeysSetAndClearTheirEntryOnly) {
+    ASSERT_TRUE(OpenVandrel(false));
+    EXPECT_EQ(Send(MessageKind::KeyDown, 27), 0);
+    EXPECT_EQ(Send(MessageKind::KeyDown, 255), 0);
+    EXPECT_EQ(Send(MessageKind::KeyUp, 27), 0);
+    for (uintptr_t outside : {uintptr_t{256}, uintptr_t{256 + 27}, ~uintptr_t{0}})
+        EXPECT_EQ(Send(MessageKind::KeyDown, outside), 0);
+    Send(MessageKind::SysKeyDown, 121);  // F10 is a system key
+    EXPECT_EQ(std::count(std::begin(keyDown), std::end(keyDown), true), 1);
+    EXPECT_TRUE(keyDown[255]);
+}
+
+TEST_F(ShellTest, OnlyScreenSaverAndMonitorPowerAreSwallowedAndCloseOnlyAsksToQuit) {
     ASSERT_TRUE(OpenVandrel(false));
     fake.ClearLog();
     EXPECT_EQ(Send(MessageKind::SysCommand, 0xF140), 0);
     EXPECT_EQ(Send(MessageKind::SysCommand, 0xF170), 0);
-    EXPECT_TRUE(fake.log().empty());
-    Send(MessageKind::SysCommand, 0xF020);  // minimise
-    // Only the exact command is swallowed, not one with low bits set.
+    Send(MessageKind::SysCommand, 0xF020);
     Send(MessageKind::SysCommand, 0xF141);
-    EXPECT_THAT(fake.log(), ElementsAre("DefaultWindowProc SysCommand 61472",
-                                        "DefaultWindowProc SysCommand 61761"));
-}
-
-TEST_F(DemoWindowProcTest, CloseAsksTheLoopToQuitAndLeavesTheWindow) {
-    ASSERT_TRUE(OpenVandrel(false));
+    Send(static_cast<MessageKind>(0x0200), 7);
     EXPECT_EQ(Send(MessageKind::Close, 0), 0);
-    EXPECT_GE(Find("PostQuit 0"), 0);
-    EXPECT_EQ(Find("DestroyAppWindow"), -1);
+    EXPECT_THAT(fake.log(), ElementsAre("DefaultWindowProc SysCommand 61472",
+                                        "DefaultWindowProc SysCommand 61761",
+                                        "DefaultWindowProc 0x0200 7", "PostQuit 0"));
     EXPECT_EQ(fake.windowsAlive(), 1);
 }
 
-TEST_F(DemoWindowProcTest, TheCloseCommandReachesCloseThroughTheDefaultProcedure) {
-    ASSERT_TRUE(OpenVandrel(false));
-    Send(MessageKind::SysCommand, 0xF060);
-    EXPECT_GE(Find("PostQuit 0"), 0);
-}
+TEST_F(ShellTest, TheViewFollowsTheRequestedThenTheReportedClientSize) {
+    platform::OffscreenGL gl;
+    std::string error;
+    if (!gl.Create(64, 64, &error)) GTEST_SKIP() << "no offscreen OpenGL: " << error;
+    auto viewport = [] {
+        std::array<GLint, 4> v{};
+        glGetIntegerv(GL_VIEWPORT, v.data());
+        return v;
+    };
+    auto matrix = [](GLenum which) {
+        std::array<GLfloat, 16> m{};
+        glGetFloatv(which, m.data());
+        return m;
+    };
+    const double focal = 1.0 / std::tan(22.5 * M_PI / 180.0);  // 45 degrees vertically
 
-TEST_F(DemoWindowProcTest, KeysSetAndClearTheirEntry) {
+    glMatrixMode(GL_MODELVIEW);
+    glTranslatef(1, 2, 3);
     ASSERT_TRUE(OpenVandrel(false));
-    EXPECT_EQ(Send(MessageKind::KeyDown, platform::vk::Escape), 0);
-    EXPECT_TRUE(keyDown[27]);
-    EXPECT_EQ(Send(MessageKind::KeyDown, 255), 0);
-    EXPECT_TRUE(keyDown[255]);
-    EXPECT_EQ(Send(MessageKind::KeyUp, platform::vk::Escape), 0);
-    EXPECT_FALSE(keyDown[27]);
-    EXPECT_TRUE(keyDown[255]);
-    EXPECT_EQ(std::count(std::begin(keyDown), std::end(keyDown), true), 1);
-}
+    EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 0, 640, 480}));
+    const auto p = matrix(GL_PROJECTION_MATRIX);
+    EXPECT_NEAR(p[0], focal * 480 / 640, 1e-5);
+    EXPECT_NEAR(p[5], focal, 1e-5);
+    EXPECT_NEAR(p[10], -100.1 / 99.9, 1e-5);  // near 0.1, far 100
+    EXPECT_NEAR(p[14], -20.0 / 99.9, 1e-5);
+    EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX),
+              (std::array<GLfloat, 16>{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}));
+    GLint mode = 0;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(mode, GL_MODELVIEW);
 
-TEST_F(DemoWindowProcTest, KeyCodesBeyondTheTableChangeNothing) {
-    ASSERT_TRUE(OpenVandrel(false));
-    bool before[256];
-    std::copy(std::begin(keyDown), std::end(keyDown), before);
-    for (uintptr_t code :
-         {uintptr_t{256}, uintptr_t{256 + 27}, uintptr_t{0x10070}, ~uintptr_t{0}}) {
-        EXPECT_EQ(Send(MessageKind::KeyDown, code), 0);
-        EXPECT_TRUE(std::equal(std::begin(keyDown), std::end(keyDown), before)) << code;
-    }
-}
-
-TEST_F(DemoWindowProcTest, SystemKeysNeverReachTheKeyTable) {
-    ASSERT_TRUE(OpenVandrel(false));
-    Send(MessageKind::SysKeyDown, platform::vk::F10);
-    Send(MessageKind::SysKeyDown, platform::vk::Escape);
-    EXPECT_FALSE(keyDown[platform::vk::F10]);
-    EXPECT_FALSE(keyDown[platform::vk::Escape]);
-    EXPECT_EQ(Count("DefaultWindowProc SysKeyDown 121"), 1);
-}
-
-TEST_F(DemoWindowProcTest, OtherMessagesGoToTheDefaultProcedure) {
-    ASSERT_TRUE(OpenVandrel(false));
-    fake.ClearLog();
-    Send(static_cast<MessageKind>(0x0200), 7);  // mouse move
-    Send(MessageKind::Char, 27);
-    EXPECT_THAT(fake.log(), ElementsAre("DefaultWindowProc 0x0200 7", "DefaultWindowProc Char 27"));
+    Send(MessageKind::Size, 0, platform::MakeLParam(800, 600));
+    EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 0, 800, 600}));
+    // A minimised window reports 0 by 0: the height counts as 1.
+    Send(MessageKind::Size, 0, platform::MakeLParam(300, 0));
+    EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 0, 300, 1}));
+    EXPECT_NEAR(matrix(GL_PROJECTION_MATRIX)[0], focal / 300, 1e-7);
 }
 
 }  // namespace

@@ -1,12 +1,9 @@
-#include "tests/app/fake_demo.h"
-
+// The demo as the shell sees it, replaced for the shell tests.
 #include "demo/sequencer.h"
 #include "demo/start_demo.h"
+#include "tests/app/shell_fixture.h"
 
 FakeDemo fakeDemo;
-
-// The shell's view of the demo: these replace the demo library in the shell
-// tests.
 SoundStream *soundtrackStream = nullptr;
 
 bool StartDemo() {

@@ -1,6 +1,5 @@
 #include "tests/app/x_client.h"
 
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -9,36 +8,28 @@
 namespace xtest {
 namespace {
 
-struct DisplayCloser {
-    void operator()(Display *d) const { XCloseDisplay(d); }
-};
-using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
-
-DisplayPtr Open() { return DisplayPtr(XOpenDisplay(nullptr)); }
+using DisplayPtr = std::unique_ptr<Display, decltype(&XCloseDisplay)>;
+DisplayPtr Open() { return DisplayPtr(XOpenDisplay(nullptr), &XCloseDisplay); }
 
 }  // namespace
 
 std::vector<TopWindow> WindowsNamed(const std::string &name) {
     std::vector<TopWindow> found;
     DisplayPtr display = Open();
-    if (!display) return found;
-    Window root = DefaultRootWindow(display.get()), parent = 0;
-    Window *children = nullptr;
+    Window root = 0, parent = 0, *children = nullptr;
     unsigned int count = 0;
-    if (!XQueryTree(display.get(), root, &root, &parent, &children, &count)) return found;
+    if (!display || !XQueryTree(display.get(), DefaultRootWindow(display.get()), &root, &parent,
+                                &children, &count))
+        return found;
     for (unsigned int i = 0; i < count; ++i) {
-        // The raw bytes of the title, whatever its encoding (boxes use UTF-8).
-        XTextProperty title{};
+        XTextProperty title{};  // raw bytes, whatever the encoding (boxes use UTF-8)
         if (!XGetWMName(display.get(), children[i], &title) || title.value == nullptr) continue;
-        const bool match =
-            name == std::string(reinterpret_cast<const char *>(title.value), title.nitems);
+        const bool match = name == std::string(reinterpret_cast<char *>(title.value), title.nitems);
         XFree(title.value);
-        XWindowAttributes attributes;
-        if (!match || !XGetWindowAttributes(display.get(), children[i], &attributes) ||
-            attributes.map_state != IsViewable)
-            continue;
-        found.push_back(TopWindow{children[i], attributes.x, attributes.y, attributes.width,
-                                  attributes.height});
+        XWindowAttributes a;
+        if (match && XGetWindowAttributes(display.get(), children[i], &a) &&
+            a.map_state == IsViewable)
+            found.push_back(TopWindow{children[i], a.width, a.height});
     }
     if (children != nullptr) XFree(children);
     return found;

@@ -1,6 +1,4 @@
-// A few X requests the program tests need that the command-line tools do
-// not offer: listing top-level windows by name, asking a window to close as
-// a window manager does, and switching key auto-repeat off.
+// X requests the program tests need and the command-line tools do not offer.
 #pragma once
 
 #include <string>
@@ -10,7 +8,7 @@ namespace xtest {
 
 struct TopWindow {
     unsigned long id = 0;
-    int x = 0, y = 0, width = 0, height = 0;
+    int width = 0, height = 0;
 };
 
 // The viewable top-level windows titled exactly `name` on $DISPLAY.
@@ -19,8 +17,7 @@ std::vector<TopWindow> WindowsNamed(const std::string &name);
 // Sends the window the close request of the window-manager protocol.
 bool RequestClose(unsigned long window);
 
-// Held keys do not repeat on this display from now on, so a test can hold a
-// key as long as it likes.
+// Held keys stop repeating on this display, so a test can hold F1 safely.
 bool AutoRepeatOff();
 
 }  // namespace xtest

@@ -1,188 +1,84 @@
-// Reading MemFile records: ReadMem, ReadMemLine and buffer ownership.
-#include <gtest/gtest.h>
+// Reading MemFile records with ReadMem and ReadMemLine.
+#include "tests/assets/asset_fixtures.h"
 
-#include <cstdio>
 #include <cstring>
-#include <string>
-
-#include "asset_fixtures.h"
-#include "assets/pack_file.h"
 
 namespace {
 
 using assettest::MemFileOf;
 
-// ---- ReadMem ------------------------------------------------------------
-
-TEST(ReadMem, ReadsInPiecesAndStopsAtTheEnd) {
+TEST(ReadMem, CopiesUpToWhatIsLeftAndNothingAtOrPastTheEnd) {
+    const struct {
+        int32_t pos, len;
+        const char *bytes;
+        int32_t newPos;
+    } reads[] = {{0, 3, "abc", 3}, {3, 5, "defgh", 8}, {5, 10, "fgh", 8}, {8, 4, "", 8},
+                 {11, 4, "", 11},  {0, -5, "", 0},     {0, 0, "", 0}};
     MemFile file = MemFileOf("abcdefgh");
-    char buffer[16] = {};
-    int32_t count = -1;
-
-    ReadMem(&file, buffer, 3, &count);
-    EXPECT_EQ(count, 3);
-    EXPECT_EQ(std::string(buffer, 3), "abc");
-    EXPECT_EQ(file.pos, 3);
-
-    // Asking for more than is left copies what is left.
-    std::memset(buffer, '.', sizeof buffer);
-    ReadMem(&file, buffer, 10, &count);
-    EXPECT_EQ(count, 5);
-    EXPECT_EQ(std::string(buffer, 6), "defgh.");
-    EXPECT_EQ(file.pos, 8);
-
+    for (const auto &r : reads) {
+        char buffer[16];
+        std::memset(buffer, '.', sizeof buffer);
+        int32_t count = -1;
+        file.pos = r.pos;
+        ReadMem(&file, buffer, r.len, &count);
+        EXPECT_EQ(std::string(buffer, std::strlen(r.bytes) + 1), std::string(r.bytes) + ".")
+            << r.pos << "+" << r.len;
+        EXPECT_EQ(count, static_cast<int32_t>(std::strlen(r.bytes)));
+        EXPECT_EQ(file.pos, r.newPos);
+    }
     FreeMem(&file);
-}
-
-TEST(ReadMem, ExactlyTheRemainingBytesThenNothing) {
-    MemFile file = MemFileOf("xyz");
-    file.pos = 1;
-    char buffer[4] = {'.', '.', '.', '.'};
+    EXPECT_EQ(std::tie(file.data, file.size, file.pos), std::tuple(nullptr, 0, 0));
+    char buffer[2];
     int32_t count = -1;
-
-    ReadMem(&file, buffer, 2, &count);
-    EXPECT_EQ(count, 2);
-    EXPECT_EQ(std::string(buffer, 3), "yz.");
-    EXPECT_EQ(file.pos, 3);
-
-    std::memset(buffer, '.', sizeof buffer);
-    ReadMem(&file, buffer, 2, &count);
+    ReadMem(&file, buffer, 2, &count);  // an empty record never touches its buffer
     EXPECT_EQ(count, 0);
-    EXPECT_EQ(file.pos, 3);
-    EXPECT_EQ(std::string(buffer, 4), "....");
-    FreeMem(&file);
 }
 
-TEST(ReadMem, PastTheEndCopiesNothingAndKeepsThePosition) {
-    MemFile file = MemFileOf("xyz");
-    file.pos = 7;
-    char buffer[4] = {'.', '.', '.', '.'};
-    int32_t count = -1;
-    ReadMem(&file, buffer, 4, &count);
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(file.pos, 7);
-    EXPECT_EQ(std::string(buffer, 4), "....");
-    FreeMem(&file);
-}
-
-TEST(ReadMem, EmptyRecordNeverTouchesItsBuffer) {
-    MemFile missing{};  // as Load returns for a missing file: data null
-    char buffer[2] = {'.', '.'};
-    int32_t count = -1;
-    ReadMem(&missing, buffer, 2, &count);
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(missing.pos, 0);
-    EXPECT_EQ(buffer[0], '.');
-}
-
-TEST(ReadMem, NegativeOrZeroLengthCopiesNothing) {
-    MemFile file = MemFileOf("abc");
-    char buffer[4] = {'.', '.', '.', '.'};
-    int32_t count = -1;
-    ReadMem(&file, buffer, -5, &count);
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(file.pos, 0);
-    ReadMem(&file, buffer, 0, &count);
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(file.pos, 0);
-    EXPECT_EQ(buffer[0], '.');
-    FreeMem(&file);
-}
-
-TEST(ReadMem, CopiesShareTheBufferButNotThePosition) {
-    MemFile original = MemFileOf("shared");
-    MemFile copy = original;
-    char buffer[8] = {};
-    int32_t count = 0;
-    ReadMem(&copy, buffer, 4, &count);
-    EXPECT_EQ(copy.pos, 4);
-    EXPECT_EQ(original.pos, 0);
-    EXPECT_EQ(copy.data, original.data);
-
-    FreeMem(&original);  // the owner releases it once
-    EXPECT_EQ(original.data, nullptr);
-    EXPECT_EQ(original.size, 0);
-    EXPECT_EQ(original.pos, 0);
-}
-
-// ---- ReadMemLine --------------------------------------------------------
-
-TEST(ReadMemLine, TwoLettersCarriageReturnLineFeedWithLengthSix) {
-    MemFile file = MemFileOf("ab\r\ncd");
-    char line[8];
-    std::memset(line, '.', sizeof line);
+TEST(ReadMemLine, ReadsCarriageReturnLineFeedLines) {
+    MemFile file = MemFileOf("ab\r\ncd\r\nsecond line\r\n");
+    char line[32];
     int32_t count = -1;
     ReadMemLine(&file, line, 6, &count);
     EXPECT_STREQ(line, "ab");
-    EXPECT_EQ(count, 3);
-    EXPECT_EQ(file.pos, 4);
-    FreeMem(&file);
-}
-
-TEST(ReadMemLine, ReadsConsecutiveLines) {
-    MemFile file = MemFileOf("first\r\nsecond line\r\nx\r\n");
-    char line[32];
-    int32_t count = 0;
-    ReadMemLine(&file, line, sizeof line, &count);
-    EXPECT_STREQ(line, "first");
-    EXPECT_EQ(count, 6);
+    EXPECT_EQ(std::tie(count, file.pos), std::tuple(3, 4));
+    ReadMemLine(&file, line, 4, &count);
+    EXPECT_STREQ(line, "cd");
     ReadMemLine(&file, line, sizeof line, &count);
     EXPECT_STREQ(line, "second line");
-    EXPECT_EQ(count, 12);
-    ReadMemLine(&file, line, sizeof line, &count);
-    EXPECT_STREQ(line, "x");
     EXPECT_EQ(file.pos, file.size);
     FreeMem(&file);
 }
 
-TEST(ReadMemLine, LineFeedFirstGivesAnEmptyLineAndWritesNothingBeforeTheDestination) {
+TEST(ReadMemLine, ALineFeedFirstGivesAnEmptyLineAndWritesNothingBeforeTheDestination) {
     MemFile file = MemFileOf("\nrest\r\n");
-    // The guard byte sits right before the destination.
     char memory[10];
     std::memset(memory, '#', sizeof memory);
-    char *line = memory + 1;
     int32_t count = -1;
-    ReadMemLine(&file, line, 8, &count);
+    ReadMemLine(&file, memory + 1, 8, &count);
     EXPECT_EQ(memory[0], '#');
-    EXPECT_STREQ(line, "");
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(file.pos, 1);
-
-    ReadMemLine(&file, line, 8, &count);
-    EXPECT_STREQ(line, "rest");
+    EXPECT_STREQ(memory + 1, "");
+    EXPECT_EQ(std::tie(count, file.pos), std::tuple(0, 1));
     FreeMem(&file);
 }
 
-class ReadMemLineExit : public assettest::ScratchDirTest {
-protected:
-    // Runs ReadMemLine in a child process with standard output sent to a
-    // file, and returns what the child wrote there.
-    std::string RunExpectingExit(const std::string &bytes, int32_t len) {
-        const std::string outPath = (dir_ / "stdout.txt").string();
+TEST(ReadMemLine, WithoutALineFeedInTheBytesReadTheProcessEndsWithCode0) {
+    testsupport::TempDir dir;
+    const std::string out = (dir / "stdout.txt").string();
+    const std::pair<const char *, int32_t> cases[] = {
+        {"no line feed here", 64}, {"abcdef\r\n", 4}, {"", 8}};
+    for (auto [text, len] : cases) {
         EXPECT_EXIT(
             {
-                if (std::freopen(outPath.c_str(), "w", stdout) == nullptr) std::_Exit(3);
-                MemFile file = MemFileOf(bytes);
+                if (std::freopen(out.c_str(), "w", stdout) == nullptr) std::_Exit(3);
+                MemFile file = MemFileOf(text);
                 char line[64];
                 int32_t count = 0;
                 ReadMemLine(&file, line, len, &count);
-                std::_Exit(2);  // not reached when ReadMemLine ends the process
+                std::_Exit(2);
             },
             testing::ExitedWithCode(0), "");
-        return testsupport::ReadFile(outPath);
+        EXPECT_EQ(testsupport::ReadFile(out), "ReadMemLine error!\n") << text;
     }
-};
-
-TEST_F(ReadMemLineExit, NoLineFeedInTheBytesReadEndsTheProcessWithCodeZero) {
-    EXPECT_EQ(RunExpectingExit("no line feed here", 64), "ReadMemLine error!\n");
-}
-
-TEST_F(ReadMemLineExit, LineLongerThanTheRequestedLengthEndsTheProcess) {
-    EXPECT_EQ(RunExpectingExit("abcdef\r\n", 4), "ReadMemLine error!\n");
-}
-
-TEST_F(ReadMemLineExit, ReadingAtTheEndEndsTheProcess) {
-    EXPECT_EQ(RunExpectingExit("", 8), "ReadMemLine error!\n");
 }
 
 }  // namespace

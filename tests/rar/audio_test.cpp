@@ -6,142 +6,89 @@
 using namespace quorbenhal;
 
 namespace {
-
-AudioChannelState Fresh() { return AudioChannelState{}; }
-
-// Error sums that make change j win at the next adaptation: every other sum
-// far above anything one byte can add.
-void RigSums(AudioChannelState &ch, unsigned j) {
+// Error sums that make change j win at the next byte, the 32nd.
+AudioChannelState Rigged(unsigned j) {
+    AudioChannelState ch{};
     for (unsigned k = 0; k < 11; ++k) ch.errorSums[k] = k == j ? 0 : 1000000;
     ch.samplesSeen = 31;
+    return ch;
 }
-
 }  // namespace
 
-TEST(AudioPredictor, FreshChannelPredictsZero) {
-    AudioChannelState ch = Fresh();
-    int32_t cross = 0;
-    EXPECT_EQ(DecodeAudioByte(ch, cross, 0), 0);
-    ch = Fresh();
-    EXPECT_EQ(DecodeAudioByte(ch, cross, 1), 255);
-    ch = Fresh();
-    cross = 0;
-    EXPECT_EQ(DecodeAudioByte(ch, cross, 200), 56);
-}
-
-TEST(AudioPredictor, DeltasAndTapsFollowTheOutput) {
-    AudioChannelState ch = Fresh();
-    int32_t cross = 0;
-    EXPECT_EQ(DecodeAudioByte(ch, cross, 246), 10);  // 0 - 246 = 10 (mod 256)
-    EXPECT_EQ(ch.channelDelta, 10);
-    EXPECT_EQ(cross, 10);
-    EXPECT_EQ(ch.prevByte, 10u);
-    // Second byte: taps shift in the delta 10; prediction 8*10/8 = 10.
-    EXPECT_EQ(DecodeAudioByte(ch, cross, 0), 10);
-    EXPECT_EQ(ch.taps[0], 10);
-    EXPECT_EQ(ch.taps[1], 10);
-    EXPECT_EQ(ch.channelDelta, 0);
-    EXPECT_EQ(DecodeAudioByte(ch, cross, 0), 10);
-    EXPECT_EQ(ch.taps[0], 0);
-    EXPECT_EQ(ch.taps[1], -10);
-    EXPECT_EQ(ch.taps[2], 10);
-}
-
-TEST(AudioPredictor, NegativePredictionRoundsTowardMinusInfinity) {
-    AudioChannelState ch = Fresh();
-    ch.weights[0] = 1;
-    ch.channelDelta = -3;  // becomes t1: p = 1 * -3, and -3 >> 3 is -1
-    int32_t cross = 0;
-    EXPECT_EQ(DecodeAudioByte(ch, cross, 0), 255);
-}
-
-TEST(AudioPredictor, CrossChannelDeltaFeedsTheFifthWeight) {
-    AudioChannelState ch = Fresh();
-    ch.weights[4] = 8;
-    int32_t cross = 16;  // p = 8 * 16, predicted 16
-    EXPECT_EQ(DecodeAudioByte(ch, cross, 0), 16);
-    EXPECT_EQ(cross, 16);  // this channel's own delta, 16 - 0
-}
-
-TEST(AudioPredictor, HighSymbolsCountAsNegativeErrors) {
-    AudioChannelState ch = Fresh();
-    int32_t cross = 0;
-    EXPECT_EQ(DecodeAudioByte(ch, cross, 128), 128);
-    EXPECT_EQ(ch.errorSums[0], 1024u);  // e = -128 * 8
-    EXPECT_EQ(ch.channelDelta, -128);
-}
-
-TEST(AudioPredictor, ErrorSumsUseNewTapsAndOldCrossDelta) {
-    AudioChannelState ch = Fresh();
-    ch.channelDelta = 5;
-    int32_t cross = 7;
-    DecodeAudioByte(ch, cross, 2);  // e = 16, t1 = 5, t2 = 5, t3 = t4 = 0
-    const uint32_t expected[11] = {16, 11, 21, 11, 21, 16, 16, 16, 16, 9, 23};
-    for (int k = 0; k < 11; ++k) EXPECT_EQ(ch.errorSums[k], expected[k]) << "sum " << k;
-}
-
-TEST(AudioPredictor, WeightsAdaptOnEveryThirtySecondByte) {
-    AudioChannelState ch = Fresh();
-    int32_t cross = 0;
-    RigSums(ch, 4);  // w2 + 1
-    ch.samplesSeen = 30;
-    DecodeAudioByte(ch, cross, 3);
-    EXPECT_EQ(ch.weights[1], 0);  // byte 31: no adaptation yet
-    DecodeAudioByte(ch, cross, 3);
-    EXPECT_EQ(ch.weights[1], 1);  // byte 32
-    for (int k = 0; k < 11; ++k) EXPECT_EQ(ch.errorSums[k], 0u);
-}
-
-TEST(AudioPredictor, EqualSumsChangeNothing) {
-    AudioChannelState ch = Fresh();
-    int32_t cross = 0;
-    for (int i = 0; i < 32; ++i) EXPECT_EQ(DecodeAudioByte(ch, cross, 0), 0);
-    for (int k = 0; k < 5; ++k) EXPECT_EQ(ch.weights[k], 0);
-    EXPECT_EQ(ch.samplesSeen, 32u);
-}
-
-TEST(AudioPredictor, EachSumSelectsItsWeightChange) {
-    for (unsigned j = 1; j < 11; ++j) {
-        AudioChannelState ch = Fresh();
-        int32_t cross = 0;
-        RigSums(ch, j);
-        DecodeAudioByte(ch, cross, 0);
-        for (unsigned w = 0; w < 5; ++w) {
-            int expected = w == (j - 1) / 2 ? ((j & 1) ? -1 : 1) : 0;
-            EXPECT_EQ(ch.weights[w], expected) << "sum " << j << " weight " << w + 1;
-        }
+TEST(AudioPredictor, PredictionFromTapsWeightsAndTheCrossChannelDelta) {
+    const struct {
+        int32_t weight, w5, channelDelta, cross;
+        uint32_t symbol;
+        uint8_t out;
+    } cases[] = {
+        {0, 0, 0, 0, 0, 0},     {0, 0, 0, 0, 1, 255},  {0, 0, 0, 0, 200, 56},
+        {1, 0, -3, 0, 0, 255},  // p = -3: the shift rounds toward minus infinity
+        {0, 8, 0, 16, 0, 16},   // w5 times the delta of the previous byte's channel
+        {2, 0, 20, 0, 3, 2},    // p = 2 * 20 = 40, predicted 5
+    };
+    for (const auto &c : cases) {
+        AudioChannelState ch{};
+        ch.weights[0] = c.weight;
+        ch.weights[4] = c.w5;
+        ch.channelDelta = c.channelDelta;
+        int32_t cross = c.cross;
+        EXPECT_EQ(DecodeAudioByte(ch, cross, c.symbol), c.out) << c.symbol;
+        EXPECT_EQ(cross, int8_t(c.out));  // the new byte's own delta, from prevByte 0
+        EXPECT_EQ(ch.prevByte, c.out);
     }
 }
 
-TEST(AudioPredictor, WeightsStayWithinMinusSeventeenAndSixteen) {
-    AudioChannelState ch = Fresh();
-    int32_t cross = 0;
-    ch.weights[0] = -16;
-    RigSums(ch, 1);
-    DecodeAudioByte(ch, cross, 0);
-    EXPECT_EQ(ch.weights[0], -17);  // -16 can still be lowered once
-    RigSums(ch, 1);
-    DecodeAudioByte(ch, cross, 0);
-    EXPECT_EQ(ch.weights[0], -17);  // but not further
+TEST(AudioPredictor, ErrorSumsUseTheNewTapsAndTheOldCrossDelta) {
+    AudioChannelState ch{};
+    ch.channelDelta = 5;
+    int32_t cross = 7;
+    DecodeAudioByte(ch, cross, 2);  // e = 16, t1 = t2 = 5
+    const uint32_t expected[11] = {16, 11, 21, 11, 21, 16, 16, 16, 16, 9, 23};
+    for (int k = 0; k < 11; ++k) EXPECT_EQ(ch.errorSums[k], expected[k]) << "sum " << k;
+    ch = AudioChannelState{};
+    DecodeAudioByte(ch, cross, 128);  // a high symbol is a negative error
+    EXPECT_EQ(ch.errorSums[0], 1024u);
+    EXPECT_EQ(ch.channelDelta, -128);
+}
 
-    ch.weights[2] = 16;
-    RigSums(ch, 6);
+TEST(AudioPredictor, EachSumSelectsItsWeightChangeOnEveryThirtySecondByte) {
+    for (unsigned j = 1; j < 11; ++j) {
+        AudioChannelState ch = Rigged(j);
+        ch.samplesSeen = 30;
+        int32_t cross = 0;
+        DecodeAudioByte(ch, cross, 0);
+        for (int w = 0; w < 5; ++w) ASSERT_EQ(ch.weights[w], 0) << "byte 31";
+        DecodeAudioByte(ch, cross, 0);
+        for (unsigned w = 0; w < 5; ++w) {
+            EXPECT_EQ(ch.weights[w], w == (j - 1) / 2 ? ((j & 1) ? -1 : 1) : 0) << "sum " << j << " weight " << w;
+        }
+        for (int k = 0; k < 11; ++k) EXPECT_EQ(ch.errorSums[k], 0u);
+    }
+    AudioChannelState ch = Rigged(0);  // the unchanged weights win: nothing moves
+    int32_t cross = 0;
     DecodeAudioByte(ch, cross, 0);
-    EXPECT_EQ(ch.weights[2], 16);  // 16 is never raised
-    ch.weights[2] = 15;
-    RigSums(ch, 6);
-    DecodeAudioByte(ch, cross, 0);
-    EXPECT_EQ(ch.weights[2], 16);
+    for (int w = 0; w < 5; ++w) EXPECT_EQ(ch.weights[w], 0);
+}
+
+TEST(AudioPredictor, WeightsStayWithinMinusSeventeenAndSixteen) {
+    const struct {
+        unsigned sum;
+        int32_t before, after;
+    } cases[] = {{1, -16, -17}, {1, -17, -17}, {6, 15, 16}, {6, 16, 16}};
+    for (const auto &c : cases) {
+        AudioChannelState ch = Rigged(c.sum);
+        ch.weights[(c.sum - 1) / 2] = c.before;
+        int32_t cross = 0;
+        DecodeAudioByte(ch, cross, 0);
+        EXPECT_EQ(ch.weights[(c.sum - 1) / 2], c.after) << c.before;
+    }
 }
 
 TEST(AudioPredictor, TiesGoToTheLowestIndex) {
-    AudioChannelState ch = Fresh();
+    AudioChannelState ch = Rigged(3);
+    ch.errorSums[8] = 0;
     int32_t cross = 0;
-    for (unsigned k = 0; k < 11; ++k) ch.errorSums[k] = 1000000;
-    ch.errorSums[3] = 5;
-    ch.errorSums[8] = 5;
-    ch.samplesSeen = 31;
-    DecodeAudioByte(ch, cross, 0);  // adds 0 everywhere: fresh taps, symbol 0
-    EXPECT_EQ(ch.weights[1], -1);   // sum 3 wins over the equal sum 8
+    DecodeAudioByte(ch, cross, 0);  // fresh taps and symbol 0 add nothing
+    EXPECT_EQ(ch.weights[1], -1);
     EXPECT_EQ(ch.weights[3], 0);
 }

@@ -5,24 +5,53 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
+#include <optional>
 #include <sstream>
-#include <string>
 #include <thread>
 
 #include "log.h"
 #include "rar_test_util.h"
-#include "tests/support/subprocess.h"
-#include "tests/support/temp_dir.h"
 
 using namespace quorbenhal;
 using rartest::PrivateLog;
 
 namespace {
 
-const char kBanner[] =
-    "Debug log of Talvik's Quorbenhal\n"
-    "~^~~~~~~~~~~~~~~~~~~~~~~~~~~~~^~\n";
+const std::string kBanner = "Debug log of Talvik's Quorbenhal\n~^~~~~~~~~~~~~~~~~~~~~~~~~~~~~^~\n";
+
+struct Entry {
+    unsigned long ms;
+    std::string file, text;
+};
+
+// The entries of a log file, or none when the banner, the build line
+// ("(executable compiled on Mmm dd yyyy at hh:mm:ss)"), the blank line or an
+// entry's layout differs from what the library writes.
+std::optional<std::vector<Entry>> Entries(const std::string &log) {
+    if (log.rfind(kBanner, 0) != 0) return std::nullopt;
+    std::istringstream lines(log.substr(kBanner.size()));
+    std::string line, text;
+    const std::string shape = "(executable compiled on Aaa _9 9999 at 99:99:99)";
+    std::getline(lines, line);
+    for (size_t i = 0; i < shape.size(); ++i) {
+        const char c = i < line.size() ? line[i] : '\0', s = shape[i];
+        if (!(s == 'A' ? isupper(c) : s == 'a' ? islower(c) : s == '9' ? isdigit(c) : s == '_' ? c == ' ' || isdigit(c) : c == s))
+            return std::nullopt;
+    }
+    if (line.size() != shape.size() || !std::getline(lines, line) || !line.empty()) return std::nullopt;
+    std::vector<Entry> entries;
+    while (std::getline(lines, line)) {
+        const unsigned long ms = strtoul(line.c_str(), nullptr, 10);
+        char head[32];  // the time right-aligned in 8 or more columns
+        snprintf(head, sizeof head, " %8lu ms (line ", ms);
+        const size_t at = line.find(" in ");
+        if (line.rfind(head, 0) != 0 || at == std::string::npos || !line.ends_with("):") || !std::getline(lines, text) ||
+            text.rfind("              - ", 0) != 0)
+            return std::nullopt;
+        entries.push_back({ms, line.substr(at + 4, line.size() - at - 6), text.substr(16)});
+    }
+    return entries;
+}
 
 std::string Format(uint32_t ms, unsigned line, const char *file, const char *text) {
     char buffer[1024];
@@ -30,294 +59,123 @@ std::string Format(uint32_t ms, unsigned line, const char *file, const char *tex
     return buffer;
 }
 
-std::vector<std::string> Lines(const std::string &text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-bool AllOf(const std::string &s, size_t from, size_t count, const char *allowed) {
-    if (from + count > s.size()) return false;
-    for (size_t i = from; i < from + count; ++i) {
-        if (strchr(allowed, s[i]) == nullptr || s[i] == '\0') return false;
-    }
-    return true;
-}
-
-// "(executable compiled on Mmm dd yyyy at hh:mm:ss)"
-bool IsBuildLine(const std::string &line) {
-    const std::string head = "(executable compiled on ";
-    const char *digits = "0123456789";
-    if (line.size() != head.size() + 11 + 4 + 8 + 1 || line.compare(0, head.size(), head) != 0) return false;
-    size_t d = head.size();
-    return AllOf(line, d, 1, "ADFJMNOS") && AllOf(line, d + 1, 2, "abcegilnoprtuvy") && line[d + 3] == ' ' &&
-           AllOf(line, d + 4, 1, " 123") && AllOf(line, d + 5, 1, digits) && line[d + 6] == ' ' &&
-           AllOf(line, d + 7, 4, digits) && line.compare(d + 11, 4, " at ") == 0 &&
-           AllOf(line, d + 15, 2, digits) && line[d + 17] == ':' && AllOf(line, d + 18, 2, digits) &&
-           line[d + 20] == ':' && AllOf(line, d + 21, 2, digits) && line.back() == ')';
-}
-
-// " <ms right-aligned in 8 or more columns> ms (line N in FILE):": the
-// milliseconds, and the part from "(line" on.
-bool ParseEntryHeader(const std::string &line, unsigned long *ms, std::string *place) {
-    size_t end = line.find(" ms (line ");
-    if (end == std::string::npos || end < 9 || line[0] != ' ') return false;
-    size_t first = line.find_first_not_of(' ');
-    if (first >= end || !AllOf(line, first, end - first, "0123456789")) return false;
-    *ms = std::stoul(line.substr(first, end - first));
-    *place = line.substr(end + 4);
-    return true;
-}
-
 mode_t ModeOf(const std::filesystem::path &p) {
     struct stat info;
-    if (stat(p.c_str(), &info) != 0) return 0;
-    return info.st_mode & 0777;
+    return stat(p.c_str(), &info) == 0 ? info.st_mode & 0777 : 0;
 }
 
 }  // namespace
 
-TEST(LogFormat, EntryLayout) {
+TEST(LogFormat, EntryLayoutAndTheSourceFilesBaseName) {
     EXPECT_EQ(Format(5, 42, "extract.cpp", "Not a RAR file"),
-              "        5 ms (line 42 in extract.cpp):\n"
-              "              - Not a RAR file\n");
+              "        5 ms (line 42 in extract.cpp):\n              - Not a RAR file\n");
+    EXPECT_EQ(Format(123456789, 7, "/home/build/rar/a.cpp", "x"), " 123456789 ms (line 7 in a.cpp):\n              - x\n");
+    EXPECT_EQ(Format(4294967295u, 1, "C:\\src\\rar\\unpack.cpp", "t"),
+              " 4294967295 ms (line 1 in unpack.cpp):\n              - t\n");
 }
 
-TEST(LogFormat, WideTimesWidenTheField) {
-    EXPECT_EQ(Format(123456789, 7, "a.cpp", "x"), " 123456789 ms (line 7 in a.cpp):\n              - x\n");
-    EXPECT_EQ(Format(4294967295u, 7, "a.cpp", "x").substr(0, 15), " 4294967295 ms ");
-}
-
-TEST(LogFormat, SourceFileIsItsBaseName) {
-    EXPECT_STREQ(SourceBaseName("/home/build/rar/extract.cpp"), "extract.cpp");
-    EXPECT_STREQ(SourceBaseName("C:\\src\\rar\\unpack.cpp"), "unpack.cpp");
-    EXPECT_STREQ(SourceBaseName("log.cpp"), "log.cpp");
-    EXPECT_EQ(Format(0, 1, "/x/y/archive.cpp", "t"), "        0 ms (line 1 in archive.cpp):\n              - t\n");
-}
-
-TEST(LogFile, BannerBuildLineThenEntries) {
+TEST(LogFile, ComposedMessagesAreCutTo499CharactersConstantOnesNever) {
     PrivateLog log;
-    RarLogWrite("first entry", "/somewhere/rar/extract.cpp", 123);
-    RarLogWrite("second entry", "unpack.cpp", 9);
-    std::string text = log.Text();
-    ASSERT_EQ(text.compare(0, strlen(kBanner), kBanner), 0) << text;
-    std::vector<std::string> lines = Lines(text.substr(strlen(kBanner)));
-    ASSERT_EQ(lines.size(), 6u) << text;
-    EXPECT_TRUE(IsBuildLine(lines[0])) << lines[0];
-    EXPECT_EQ(lines[1], "");
-    unsigned long ms;
-    std::string place;
-    ASSERT_TRUE(ParseEntryHeader(lines[2], &ms, &place)) << lines[2];
-    EXPECT_EQ(place, "(line 123 in extract.cpp):");
-    EXPECT_EQ(lines[3], "              - first entry");
-    ASSERT_TRUE(ParseEntryHeader(lines[4], &ms, &place)) << lines[4];
-    EXPECT_EQ(place, "(line 9 in unpack.cpp):");
-    EXPECT_EQ(lines[5], "              - second entry");
-    EXPECT_EQ(text.back(), '\n');
+    RarLogWriteFormat("f.cpp", 3, "start %s end", std::string(2000, 'q').c_str());
+    RarLogWrite(std::string(3000, 'w').c_str(), "f.cpp", 4);
+    EXPECT_EQ(log.Messages(), (std::vector<std::string>{"start " + std::string(493, 'q'), std::string(3000, 'w')}));
 }
 
-TEST(LogFile, BuildLineCheckRefusesOtherLayouts) {
-    EXPECT_TRUE(IsBuildLine("(executable compiled on Dec  6 2026 at 20:05:10)"));
-    EXPECT_FALSE(IsBuildLine("(executable compiled on 2026-12-06 at 20:05:10)"));
-    EXPECT_FALSE(IsBuildLine("(executable compiled on Dec 06 2026 at 20:05)"));
-}
-
-TEST(LogFile, TimesCountInMillisecondsFromTheStart) {
-    PrivateLog log;
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    RarLogWrite("later", "t.cpp", 1);
-    std::vector<std::string> lines = Lines(log.Text());
-    ASSERT_EQ(lines.size(), 6u);
-    unsigned long ms;
-    std::string place;
-    ASSERT_TRUE(ParseEntryHeader(lines[4], &ms, &place)) << lines[4];
-    EXPECT_GE(ms, 50u);
-    EXPECT_LT(ms, 60000u);
-}
-
-TEST(LogFile, ComposedMessagesAreCutTo499Characters) {
-    PrivateLog log;
-    std::string big(2000, 'q');
-    RarLogWriteFormat("f.cpp", 3, "start %s end", big.c_str());
-    auto messages = log.Messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], "start " + std::string(493, 'q'));
-}
-
-TEST(LogFile, ConstantTextsOfAnyLengthAreWrittenWhole) {
-    PrivateLog log;
-    std::string big(3000, 'w');
-    RarLogWrite(big.c_str(), "f.cpp", 4);
-    EXPECT_EQ(log.Messages(), std::vector<std::string>{big});
-}
-
-TEST(LogFile, CreatedReadableByItsOwnerOnly) {
-    mode_t old = umask(0);
-    PrivateLog log;
-    umask(old);
-    EXPECT_EQ(ModeOf(log.path()), 0600u);
-}
-
-TEST(LogFile, StartEmptiesAnExistingFileAndNarrowsItsMode) {
+TEST(LogFile, CreatedOrEmptiedReadableByItsOwnerOnly) {
     testsupport::TempDir dir;
-    auto path = dir.Write("debug_unrar.txt", "an older log with a password in it\n");
+    const auto path = dir.Write("debug_unrar.txt", "an older log with a password in it\n");
     chmod(path.c_str(), 0644);
+    const mode_t old = umask(0);
     RarLogStart(path.c_str());
     EXPECT_EQ(logEnabled, 1);
-    EXPECT_EQ(testsupport::ReadFile(path).compare(0, strlen(kBanner), kBanner), 0);
+    EXPECT_EQ(testsupport::ReadFile(path).rfind(kBanner, 0), 0u);
     EXPECT_EQ(testsupport::ReadFile(path).find("password"), std::string::npos);
     EXPECT_EQ(ModeOf(path), 0600u);
-}
-
-TEST(LogFile, NeverCreatedThroughASymbolicLink) {
-    testsupport::TempDir dir;
-    auto target = dir.Write("victim.txt", "keep me");
-    auto link = dir / "debug_unrar.txt";
-    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
-    RarLogStart(link.c_str());
-    EXPECT_EQ(logEnabled, 0);
-    RarLogWrite("secret", "f.cpp", 1);
-    EXPECT_EQ(testsupport::ReadFile(target), "keep me");
-}
-
-TEST(LogFile, NeverAppendedThroughASymbolicLink) {
-    testsupport::TempDir dir;
-    auto path = dir / "debug_unrar.txt";
-    RarLogStart(path.c_str());
-    ASSERT_EQ(logEnabled, 1);
-    auto target = dir.Write("victim.txt", "keep me");
-    std::filesystem::remove(path);
-    ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
-    RarLogWrite("password is >hunter2<", "f.cpp", 1);
-    EXPECT_EQ(testsupport::ReadFile(target), "keep me");
-}
-
-TEST(LogFile, NeverWrittenThroughASecondName) {
-    // A hard link in the log's place would let the log overwrite another file.
-    testsupport::TempDir dir;
-    auto other = dir.Write("other.txt", "keep me");
-    auto path = dir / "debug_unrar.txt";
-    ASSERT_EQ(link(other.c_str(), path.c_str()), 0);
-    RarLogStart(path.c_str());
-    EXPECT_EQ(logEnabled, 0);
-    EXPECT_EQ(testsupport::ReadFile(other), "keep me");
-}
-
-TEST(LogFile, APipeInItsPlaceDoesNotBlock) {
-    testsupport::TempDir dir;
-    auto path = dir / "debug_unrar.txt";
-    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-    RarLogStart(path.c_str());  // would wait for a reader forever without O_NONBLOCK
-    EXPECT_EQ(logEnabled, 0);
-}
-
-TEST(LogFile, EntryAfterTheFileWentAwayMakesItAgainPrivately) {
-    testsupport::TempDir dir;
-    auto path = dir / "debug_unrar.txt";
-    RarLogStart(path.c_str());
-    std::filesystem::remove(path);
-    mode_t old = umask(0);
+    std::filesystem::remove(path);  // an entry after the file went away makes it again, privately
     RarLogWrite("again", "f.cpp", 2);
     umask(old);
     EXPECT_NE(testsupport::ReadFile(path).find("- again\n"), std::string::npos);
     EXPECT_EQ(ModeOf(path), 0600u);
 }
 
-TEST(LogFile, MissingFolderMeansNoLog) {
-    testsupport::TempDir dir;
-    RarLogStart((dir / "no" / "such" / "debug_unrar.txt").c_str());
-    EXPECT_EQ(logEnabled, 0);
-    RarLogWrite("dropped", "f.cpp", 1);
-    EXPECT_FALSE(std::filesystem::exists(dir / "no"));
+TEST(LogFile, NoLogWhereItCannotBeMadePrivately) {
+    // A link or a pipe in the log's place, a missing folder, a path too long for the buffer.
+    for (const std::string what : {"symbolic link", "hard link", "pipe", "missing folder", "too long", "link later"}) {
+        testsupport::TempDir dir;
+        const auto victim = dir.Write("victim.txt", "keep me");
+        const auto log = what == "missing folder" ? dir / "no" / "debug_unrar.txt"
+                         : what == "too long"     ? dir / std::string(300, 'l')
+                                                  : dir / "debug_unrar.txt";
+        const int made = what == "symbolic link" ? symlink(victim.c_str(), log.c_str())
+                         : what == "hard link"   ? link(victim.c_str(), log.c_str())
+                         : what == "pipe"        ? mkfifo(log.c_str(), 0600)  // must not block
+                                                 : 0;
+        ASSERT_EQ(made, 0);
+        RarLogStart(log.c_str());
+        EXPECT_EQ(logEnabled, what == "link later") << what;
+        if (what == "link later") {  // replaced by a link after the start: no entry goes through it
+            std::filesystem::remove(log);
+            ASSERT_EQ(symlink(victim.c_str(), log.c_str()), 0);
+        }
+        RarLogWrite("password is >hunter2<", "f.cpp", 1);
+        EXPECT_EQ(testsupport::ReadFile(victim), "keep me") << what;
+    }
 }
 
-TEST(LogFile, PathTooLongForTheBufferMeansNoLog) {
-    testsupport::TempDir dir;
-    std::string path = (dir / std::string(300, 'l')).string();
-    RarLogStart(path.c_str());
-    EXPECT_EQ(logEnabled, 0);
-}
-
-// Fresh processes: the first entry operation of a host starts the log.
-class LogProcess : public ::testing::Test {
+// A host's first entry operation starts the log; the log's state is all that
+// tells a fresh process from one whose log is running.
+class LogStart : public ::testing::Test {
 protected:
-    testsupport::ProcessResult Probe(const std::vector<std::string> &args,
-                                     std::map<std::string, std::string> env) {
-        std::vector<std::string> argv{RAR_LOG_PROBE};
-        argv.insert(argv.end(), args.begin(), args.end());
-        testsupport::ProcessOptions options;
-        options.env = std::move(env);
-        return testsupport::RunProcess(argv, options);
+    void SetUp() override {
+        if (const char *old = getenv("TMPDIR")) oldTmpdir_ = old;
+        setenv("TMPDIR", tmp_.path().c_str(), 1);
+        rarwriter::ArchiveSpec plan;
+        plan.entries = {rarwriter::Stored("file.txt", "hello")};
+        archive_ = dir_.Write("good.rar", rarwriter::BuildArchive(plan));
+        FreshProcess();
     }
-    std::filesystem::path Archive() {
-        return dir_.Write("good.rar", rartest::Marker() + rartest::MainHeader() +
-                                          rartest::StoredEntry("file.txt", "hello"));
-    }
-    testsupport::TempDir dir_;
-    testsupport::TempDir tmp_;
+    static void FreshProcess() { logNotStarted = 1, logEnabled = 0, logPath[0] = '\0'; }
+    void TearDown() override { oldTmpdir_ ? setenv("TMPDIR", oldTmpdir_->c_str(), 1) : unsetenv("TMPDIR"); }
+    std::string Log() const { return testsupport::ReadFile(tmp_ / "debug_unrar.txt"); }
+    testsupport::TempDir dir_, tmp_;
+    std::filesystem::path archive_;
+    std::optional<std::string> oldTmpdir_;
 };
 
-TEST_F(LogProcess, FirstListingWritesBannerBuildLineAndOneEntry) {
-    auto result = Probe({"list", Archive().string()}, {{"TMPDIR", tmp_.path().string()}});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    auto logPath = tmp_ / "debug_unrar.txt";
-    EXPECT_EQ(result.out, "1\n" + logPath.string() + "\n");
-    std::string text = testsupport::ReadFile(logPath);
-    ASSERT_EQ(text.compare(0, strlen(kBanner), kBanner), 0) << text;
-    std::vector<std::string> lines = Lines(text.substr(strlen(kBanner)));
-    ASSERT_EQ(lines.size(), 4u) << text;
-    EXPECT_TRUE(IsBuildLine(lines[0])) << lines[0];
-    EXPECT_EQ(lines[1], "");
-    unsigned long ms;
-    std::string place;
-    ASSERT_TRUE(ParseEntryHeader(lines[2], &ms, &place)) << lines[2];
-    EXPECT_EQ(place.substr(0, 6), "(line ");
-    EXPECT_EQ(place.substr(place.size() - 14), " extract.cpp):");
-    EXPECT_EQ(lines[3], "              - Couldn't read next filename from archive (I/O error).");
-    EXPECT_EQ(ModeOf(logPath), 0600u);
+TEST_F(LogStart, CallsShareOneLogInTmpdirTheNextStartEmptiesIt) {
+    EXPECT_EQ(rartest::ListNames(archive_).size(), 1u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_EQ(rartest::Extract(archive_, "file.txt", "first-password").data, "hello");
+    EXPECT_EQ(rartest::ListNames(dir_ / "missing").size(), 0u);
+    EXPECT_EQ(std::string(RarDefaultLogPath()), (tmp_ / "debug_unrar.txt").string());
+    const auto entries = Entries(Log());
+    ASSERT_TRUE(entries && entries->size() == 4) << Log();
+    const std::string texts[4] = {"Couldn't read next filename from archive (I/O error).",
+                                  "Extracting >file.txt< from >" + archive_.string() + "< (password is >first-password<)...",
+                                  "Extracted 5 Bytes.", "Error opening file."};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ((*entries)[i].file, "extract.cpp");
+        EXPECT_EQ((*entries)[i].text, texts[i]);
+    }
+    EXPECT_GE((*entries)[1].ms - (*entries)[0].ms, 50u);  // milliseconds since the start
+    EXPECT_LT((*entries)[3].ms, 60000u);
+    EXPECT_EQ(ModeOf(tmp_ / "debug_unrar.txt"), 0600u);
+    FreshProcess();  // the next process
+    rartest::ListNames(archive_);
+    EXPECT_EQ(Log().find("first-password"), std::string::npos);
+    EXPECT_EQ(Log().rfind(kBanner, 0), 0u);
 }
 
-TEST_F(LogProcess, CallsOfOneProcessShareOneBanner) {
-    auto archive = Archive();
-    auto result = Probe({"list", archive.string(), archive.string(), (dir_ / "missing").string()},
-                        {{"TMPDIR", tmp_.path().string()}});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    std::string text = testsupport::ReadFile(tmp_ / "debug_unrar.txt");
-    EXPECT_EQ(text.find("Debug log of"), 0u);
-    EXPECT_EQ(text.find("Debug log of", 1), std::string::npos);
-    EXPECT_EQ(text.find("Error opening file."), text.rfind("- ") + 2);
-    size_t listings = 0;
-    for (size_t p = 0; (p = text.find("Couldn't read next filename", p)) != std::string::npos; ++p) ++listings;
-    EXPECT_EQ(listings, 2u);
+TEST_F(LogStart, WithoutTmpdirTheLogGoesToTmp) {
+    for (const char *tmpdir : {"", static_cast<const char *>(nullptr)}) {
+        tmpdir ? setenv("TMPDIR", tmpdir, 1) : unsetenv("TMPDIR");
+        EXPECT_STREQ(RarDefaultLogPath(), "/tmp/debug_unrar.txt");
+    }
 }
 
-TEST_F(LogProcess, NextProcessStartsTheLogAfresh) {
-    auto archive = Archive();
-    Probe({"extract", archive.string(), "file.txt", "first-password"}, {{"TMPDIR", tmp_.path().string()}});
-    std::string first = testsupport::ReadFile(tmp_ / "debug_unrar.txt");
-    EXPECT_NE(first.find("(password is >first-password<)"), std::string::npos);
-    EXPECT_NE(first.find("Extracted 5 Bytes."), std::string::npos);
-    Probe({"list", archive.string()}, {{"TMPDIR", tmp_.path().string()}});
-    std::string second = testsupport::ReadFile(tmp_ / "debug_unrar.txt");
-    EXPECT_EQ(second.find("first-password"), std::string::npos);
-    EXPECT_EQ(second.find("Debug log of"), 0u);
-}
-
-TEST_F(LogProcess, WithoutTmpdirTheLogGoesToTmp) {
-    auto result = Probe({"path"}, {{"TMPDIR", ""}});
-    EXPECT_EQ(result.out, "/tmp/debug_unrar.txt\n");
-    result = Probe({"path"}, {{"TMPDIR", "/some/where"}});
-    EXPECT_EQ(result.out, "/some/where/debug_unrar.txt\n");
-}
-
-TEST_F(LogProcess, LibraryWorksTheSameWithoutALog) {
-    // The log's place is a symbolic link: no log, same results.
-    auto archive = Archive();
-    auto target = tmp_.Write("other.txt", "untouched");
+TEST_F(LogStart, LibraryWorksTheSameWithoutALog) {
+    const auto target = tmp_.Write("other.txt", "untouched");
     ASSERT_EQ(symlink(target.c_str(), (tmp_ / "debug_unrar.txt").c_str()), 0);
-    auto result = Probe({"extract", archive.string(), "file.txt"}, {{"TMPDIR", tmp_.path().string()}});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, "hello");
+    EXPECT_EQ(rartest::Extract(archive_, "file.txt").data, "hello");
     EXPECT_EQ(testsupport::ReadFile(target), "untouched");
 }

@@ -14,9 +14,9 @@ std::optional<std::filesystem::path> SharedDir();
 
 // Skips the current test with a message when the shared folder, or the given
 // path inside it, is absent; otherwise declares `shared` as its full path.
-#define REQUIRE_SHARED_PATH(shared, relative)                                      \
-    const auto shared##_root = ::testsupport::SharedDir();                         \
-    if (!shared##_root || !std::filesystem::exists(*shared##_root / (relative)))   \
-        GTEST_SKIP() << "shared test data not found: " << (relative)               \
-                     << " (expected under ../shared/)";                            \
+#define REQUIRE_SHARED_PATH(shared, relative)                                    \
+    const auto shared##_root = ::testsupport::SharedDir();                       \
+    if (!shared##_root || !std::filesystem::exists(*shared##_root / (relative))) \
+        GTEST_SKIP() << "shared test data not found: " << (relative)             \
+                     << " (expected under ../shared/)";                          \
     const std::filesystem::path shared = *shared##_root / (relative)

@@ -1,95 +1,85 @@
 #include "tests/support/subprocess.h"
 
+#include "tests/support/temp_dir.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace testsupport {
 namespace {
 
-std::string Slurp(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string TempFile(const char *tag) {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / (std::string("vandrel-") + tag + "-XXXXXX")).string();
-    int fd = mkstemp(pattern.data());
+// A new empty file in the temporary folder.
+std::string TempFile() {
+    std::string path = (std::filesystem::temp_directory_path() / "vandrel-io-XXXXXX").string();
+    const int fd = mkstemp(path.data());
     if (fd >= 0) close(fd);
-    return pattern;
+    return path;
 }
 
 }  // namespace
 
-Process::Process(const std::vector<std::string> &argv, const ProcessOptions &options) {
-    outPath_ = TempFile("out");
-    errPath_ = TempFile("err");
-    std::string inPath = TempFile("in");
-    {
-        std::ofstream in(inPath, std::ios::binary);
-        in << options.input;
-    }
+Process::Process(const std::vector<std::string> &argv, const ProcessOptions &options)
+    : outPath_(TempFile()), errPath_(TempFile()) {
+    // Opened before the fork, so the file can go at once.
+    const std::string inPath = TempFile();
+    const int in = open(inPath.c_str(), O_RDWR);
+    if (in >= 0 && write(in, options.input.data(), options.input.size()) >= 0)
+        lseek(in, 0, SEEK_SET);
+    std::filesystem::remove(inPath);
     pid_ = fork();
     if (pid_ == 0) {
-        setpgid(0, 0);
-        int in = open(inPath.c_str(), O_RDONLY);
-        int out = open(outPath_.c_str(), O_WRONLY | O_TRUNC);
-        int err = open(errPath_.c_str(), O_WRONLY | O_TRUNC);
+        setpgid(0, 0);  // a group of its own, so that Kill reaches its children
         dup2(in, STDIN_FILENO);
-        dup2(out, STDOUT_FILENO);
-        dup2(err, STDERR_FILENO);
+        dup2(open(outPath_.c_str(), O_WRONLY), STDOUT_FILENO);
+        dup2(open(errPath_.c_str(), O_WRONLY), STDERR_FILENO);
         if (!options.workingDir.empty() && chdir(options.workingDir.c_str()) != 0) _exit(126);
         for (const auto &[key, value] : options.env) setenv(key.c_str(), value.c_str(), 1);
         std::vector<char *> args;
-        for (const auto &a : argv) args.push_back(const_cast<char *>(a.c_str()));
+        for (const std::string &arg : argv) args.push_back(const_cast<char *>(arg.c_str()));
         args.push_back(nullptr);
         execvp(args[0], args.data());
         _exit(127);
     }
-    std::filesystem::remove(inPath);
+    if (in >= 0) close(in);
     result_.started = pid_ > 0;
 }
 
 Process::~Process() {
-    if (!collected_ && pid_ > 0) {
-        Kill();
-    }
-    std::error_code ec;
-    std::filesystem::remove(outPath_, ec);
-    std::filesystem::remove(errPath_, ec);
+    Kill();
+    std::error_code ignored;
+    std::filesystem::remove(outPath_, ignored);
+    std::filesystem::remove(errPath_, ignored);
 }
 
-bool Process::running() {
-    if (collected_ || pid_ <= 0) return false;
-    int status = 0;
-    pid_t r = waitpid(pid_, &status, WNOHANG);
-    if (r == 0) return true;
+void Process::Collect(int status) {
     collected_ = true;
     if (WIFEXITED(status)) result_.exitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result_.signal = WTERMSIG(status);
-    result_.out = Slurp(outPath_);
-    result_.err = Slurp(errPath_);
+    result_.out = ReadFile(outPath_);
+    result_.err = ReadFile(errPath_);
+}
+
+bool Process::running() {
+    int status = 0;
+    if (collected_ || pid_ <= 0) return false;
+    if (waitpid(pid_, &status, WNOHANG) == 0) return true;
+    Collect(status);
     return false;
 }
 
 ProcessResult Process::Wait(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (running()) {
+    for (; running(); std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
         if (std::chrono::steady_clock::now() >= deadline) {
             result_.timedOut = true;
             Kill();
-            break;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return result_;
 }
@@ -100,15 +90,11 @@ void Process::Kill() {
     kill(pid_, SIGKILL);
     int status = 0;
     waitpid(pid_, &status, 0);
-    collected_ = true;
-    if (WIFSIGNALED(status)) result_.signal = WTERMSIG(status);
-    result_.out = Slurp(outPath_);
-    result_.err = Slurp(errPath_);
+    Collect(status);
 }
 
 ProcessResult RunProcess(const std::vector<std::string> &argv, const ProcessOptions &options) {
-    Process p(argv, options);
-    return p.Wait(options.timeout);
+    return Process(argv, options).Wait(options.timeout);
 }
 
 }  // namespace testsupport

@@ -1,5 +1,5 @@
 // Runs a program as a user would: arguments, working folder, extra
-// environment, a time limit, and its standard output and error captured.
+// environment, standard input, a time limit; its output and error captured.
 #pragma once
 
 #include <chrono>
@@ -12,23 +12,23 @@ namespace testsupport {
 struct ProcessResult {
     bool started = false;
     bool timedOut = false;
-    int exitCode = -1;   // valid when the program exited normally
-    int signal = 0;      // the signal that ended it, or 0
+    int exitCode = -1;  // valid when the program exited normally
+    int signal = 0;     // the signal that ended it, or 0
     std::string out;
     std::string err;
 };
 
 struct ProcessOptions {
-    std::string workingDir;                       // empty: this process's
-    std::map<std::string, std::string> env;       // added to (or replacing) the environment
-    std::string input;                            // bytes fed to standard input
+    std::string workingDir;                  // empty: this process's
+    std::map<std::string, std::string> env;  // added to (or replacing) the environment
+    std::string input;                       // bytes fed to standard input
     std::chrono::milliseconds timeout{60000};
 };
 
 ProcessResult RunProcess(const std::vector<std::string> &argv, const ProcessOptions &options = {});
 
-// Starts a program without waiting for it. Wait() collects it; the
-// destructor kills it if it still runs.
+// Starts a program without waiting for it. Wait() collects it; Kill() and the
+// destructor end it and its children.
 class Process {
 public:
     Process(const std::vector<std::string> &argv, const ProcessOptions &options = {});
@@ -43,6 +43,8 @@ public:
     void Kill();
 
 private:
+    void Collect(int status);
+
     int pid_ = -1;
     std::string outPath_, errPath_;
     ProcessResult result_;

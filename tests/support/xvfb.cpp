@@ -1,49 +1,35 @@
 #include "tests/support/xvfb.h"
 
-#include <cerrno>
-#include <csignal>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdlib>
+
 namespace testsupport {
 
 XvfbServer::XvfbServer(const std::string &screen) {
     int fds[2];
-    if (pipe(fds) != 0) {
-        error_ = "pipe failed";
+    if (pipe(fds) != 0 || (pid_ = fork()) < 0) {
+        error_ = "cannot start a process";
         return;
     }
-    pid_ = fork();
     if (pid_ == 0) {
         close(fds[0]);
-        int devnull = open("/dev/null", O_RDWR);
-        dup2(devnull, STDIN_FILENO);
-        dup2(devnull, STDOUT_FILENO);
-        dup2(devnull, STDERR_FILENO);
-        std::string fd = std::to_string(fds[1]);
+        const int devnull = open("/dev/null", O_RDWR);
+        for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) dup2(devnull, fd);
+        const std::string fd = std::to_string(fds[1]);
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
                "-nolisten", "tcp", "-noreset", static_cast<char *>(nullptr));
         _exit(127);
     }
     close(fds[1]);
-    if (pid_ < 0) {
-        close(fds[0]);
-        error_ = "fork failed";
-        return;
-    }
     // Xvfb writes its display number to the pipe once it accepts clients.
     std::string number;
     pollfd p{fds[0], POLLIN, 0};
-    while (poll(&p, 1, 15000) > 0) {
-        char c;
-        ssize_t n = read(fds[0], &c, 1);
-        if (n <= 0 || c == '\n') break;
-        number.push_back(c);
-    }
+    for (char c; poll(&p, 1, 15000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n';) number += c;
     close(fds[0]);
     if (number.empty()) {
         error_ = "Xvfb did not start (is the xvfb package installed?)";
@@ -65,10 +51,11 @@ XvfbServer::~XvfbServer() {
         kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);
     }
-    if (!display_.empty()) {
-        if (hadDisplay_) setenv("DISPLAY", previousDisplay_.c_str(), 1);
-        else unsetenv("DISPLAY");
-    }
+    if (display_.empty()) return;
+    if (hadDisplay_)
+        setenv("DISPLAY", previousDisplay_.c_str(), 1);
+    else
+        unsetenv("DISPLAY");
 }
 
 }  // namespace testsupport

@@ -2,8 +2,8 @@
 // sets DISPLAY in this process, so SDL and child programs use it.
 #pragma once
 
-#include <string>
 #include <sys/types.h>
+#include <string>
 
 namespace testsupport {
 
@@ -30,6 +30,6 @@ private:
 }  // namespace testsupport
 
 // Starts an Xvfb for the current test or skips it when Xvfb is not installed.
-#define REQUIRE_XVFB(var, screen)                                                   \
-    ::testsupport::XvfbServer var(screen);                                         \
+#define REQUIRE_XVFB(var, screen)          \
+    ::testsupport::XvfbServer var(screen); \
     if (!var.ok()) GTEST_SKIP() << "no X server for this test: " << var.error()

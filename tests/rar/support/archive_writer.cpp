@@ -1,3 +1,6 @@
+// Archive layout, CRC-32, the RAR 2.0 cipher and the bit writer. Written
+// apart from the library, so that a round trip checks one against the other.
+#include <cstring>
 #include <fstream>
 #include <stdexcept>
 
@@ -6,185 +9,204 @@
 namespace rarwriter {
 namespace {
 
-void Put16(std::string &out, uint32_t v) {
-    out.push_back(static_cast<char>(v & 0xFF));
-    out.push_back(static_cast<char>((v >> 8) & 0xFF));
+const uint32_t *CrcTable() {
+    static uint32_t table[256];
+    if (table[1] == 0) {
+        for (uint32_t n = 0; n < 256; ++n) {
+            uint32_t x = n;
+            for (int k = 0; k < 8; ++k) x = (x & 1) ? (x >> 1) ^ 0xEDB88320u : x >> 1;
+            table[n] = x;
+        }
+    }
+    return table;
 }
 
+constexpr uint8_t kInitialSubstitution[256] = {
+    0xD7, 0x13, 0x95, 0x23, 0x49, 0xC5, 0xC0, 0xCD, 0xF9, 0x1C, 0x10, 0x77, 0x30, 0xDD, 0x02, 0x2A,
+    0xE8, 0x01, 0xB1, 0xE9, 0x0E, 0x58, 0xDB, 0x19, 0xDF, 0xC3, 0xF4, 0x5A, 0x57, 0xEF, 0x99, 0x89,
+    0xFF, 0xC7, 0x93, 0x46, 0x5C, 0x42, 0xF6, 0x0D, 0xD8, 0x28, 0x3E, 0x1D, 0xD9, 0xE6, 0x56, 0x06,
+    0x47, 0x18, 0xAB, 0xC4, 0x65, 0x71, 0xDA, 0x7B, 0x5D, 0x5B, 0xA3, 0xB2, 0xCA, 0x43, 0x2C, 0xEB,
+    0x6B, 0xFA, 0x4B, 0xEA, 0x31, 0xA7, 0x7D, 0xD3, 0x53, 0x72, 0x9D, 0x90, 0x20, 0xC1, 0x8F, 0x24,
+    0x9E, 0x7C, 0xF7, 0xBB, 0x59, 0xD6, 0x8D, 0x2F, 0x79, 0xE4, 0x3D, 0x82, 0xD5, 0xC2, 0xAE, 0xFB,
+    0x61, 0x6E, 0x36, 0xE5, 0x73, 0x39, 0x98, 0x5E, 0x69, 0xF3, 0xD4, 0x37, 0xD1, 0xF5, 0x3F, 0x0B,
+    0xA4, 0xC8, 0x1F, 0x9C, 0x51, 0xB0, 0xE3, 0x15, 0x4C, 0x63, 0x8B, 0xBC, 0x7F, 0x11, 0xF8, 0x33,
+    0xCF, 0x78, 0xBD, 0xD2, 0x08, 0xE2, 0x29, 0x48, 0xB7, 0xCB, 0x87, 0xA5, 0xA6, 0x3C, 0x62, 0x07,
+    0x7A, 0x26, 0x9B, 0xAA, 0x45, 0xAC, 0xFC, 0xEE, 0x27, 0x86, 0x3B, 0x80, 0xEC, 0x1B, 0xF0, 0x50,
+    0x83, 0x03, 0x55, 0xCE, 0x91, 0x4F, 0x9A, 0x8E, 0x9F, 0xDC, 0xC9, 0x85, 0x4A, 0x40, 0x14, 0x81,
+    0xE0, 0xB9, 0x8A, 0x67, 0xAD, 0xB6, 0x2B, 0x22, 0xFE, 0x52, 0xC6, 0x97, 0xE7, 0xB4, 0x3A, 0x0A,
+    0x76, 0x1A, 0x66, 0x0C, 0x32, 0x84, 0x16, 0xBF, 0x88, 0x6F, 0xA2, 0xB3, 0x2D, 0x04, 0x94, 0x6C,
+    0xA1, 0x38, 0x4E, 0x7E, 0xF2, 0xDE, 0x0F, 0xAF, 0x92, 0x17, 0x21, 0xF1, 0xB5, 0xBE, 0x4D, 0xE1,
+    0x00, 0x2E, 0xA9, 0xBA, 0x44, 0x5F, 0xED, 0x41, 0x35, 0xD0, 0xFD, 0xA8, 0x09, 0x12, 0x64, 0x34,
+    0x74, 0xB8, 0xA0, 0x60, 0x6D, 0x25, 0x1E, 0x6A, 0x8C, 0x68, 0x96, 0x05, 0xCC, 0x75, 0x70, 0x54,
+};
+
+uint32_t Le32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
+uint32_t Rotl(uint32_t v, int n) { return (v << n) | (v >> (32 - n)); }
+
+// The key state (four words and a byte permutation); each enciphered block
+// folds its ciphertext into the words.
+struct Cipher {
+    uint32_t key[4] = {0xD3A3B879u, 0x3F6D12F7u, 0x7515A235u, 0xA4E7F123u};
+    uint8_t sub[256];
+
+    uint32_t Sub(uint32_t v) const {
+        return sub[v & 0xFF] | sub[(v >> 8) & 0xFF] << 8 | sub[(v >> 16) & 0xFF] << 16 | uint32_t(sub[v >> 24]) << 24;
+    }
+    void Block(uint8_t *b) {
+        uint32_t u[4];
+        for (int i = 0; i < 4; ++i) u[i] = Le32(b + 4 * i) ^ key[i];
+        for (int r = 0; r < 32; ++r) {
+            const uint32_t k = key[r & 3];
+            const uint32_t u2 = u[0] ^ Sub((u[2] + Rotl(u[3], 11)) ^ k), u3 = u[1] ^ Sub((u[3] ^ Rotl(u[2], 17)) + k);
+            u[0] = u[2], u[1] = u[3], u[2] = u2, u[3] = u3;
+        }
+        const uint32_t out[4] = {u[2] ^ key[0], u[3] ^ key[1], u[0] ^ key[2], u[1] ^ key[3]};
+        for (int i = 0; i < 16; ++i) b[i] = static_cast<uint8_t>(out[i / 4] >> (8 * (i % 4)));
+        for (int i = 0; i < 16; ++i) key[i % 4] ^= CrcTable()[b[i]];
+    }
+    explicit Cipher(std::string_view password) {
+        if (password.size() > 255) throw std::invalid_argument("password longer than 255 bytes");
+        std::memcpy(sub, kInitialSubstitution, 256);
+        uint8_t w[256 + 16] = {};  // the password, its zero terminator and zero padding
+        std::memcpy(w, password.data(), password.size());
+        for (unsigned j = 0; j < 256; ++j) {
+            for (size_t i = 0; i < password.size(); i += 2) {
+                unsigned m = CrcTable()[(w[i] - j) & 0xFF] & 0xFF;
+                const unsigned target = CrcTable()[(w[i + 1] + j) & 0xFF] & 0xFF;
+                for (unsigned s = 1; m != target; ++s, m = (m + 1) & 0xFF) std::swap(sub[m], sub[(m + i + s) & 0xFF]);
+            }
+        }
+        for (size_t i = 0; i < password.size(); i += 16) Block(w + i);
+    }
+};
+
+void Put16(std::string &out, uint32_t v) {
+    out += static_cast<char>(v & 0xFF);
+    out += static_cast<char>((v >> 8) & 0xFF);
+}
 void Put32(std::string &out, uint32_t v) {
     Put16(out, v & 0xFFFF);
     Put16(out, v >> 16);
 }
-
 void Set16(std::string &out, size_t at, uint32_t v) {
     out[at] = static_cast<char>(v & 0xFF);
     out[at + 1] = static_cast<char>((v >> 8) & 0xFF);
 }
+uint16_t CheckOf(std::string_view header, size_t end) { return Crc32(header.substr(2, end - 2)) & 0xFFFF; }
 
-// Fills in the check value of the header `h`, computed over bytes 2 to
-// `coverEnd`; `bad` stores a value that does not match.
-void SetCheck(std::string &h, size_t coverEnd, bool bad) {
-    uint16_t check = HeaderCheck(std::string_view(h).substr(2, coverEnd - 2));
-    if (bad) check ^= 0x5A5A;
-    Set16(h, 0, check);
-}
-
-std::string MarkerBytes(Marker m) {
-    switch (m) {
-    case Marker::Rar: return std::string("Rar!\x1a\x07\x00", 7);
-    case Marker::Alternative: return "Talvik!";
-    case Marker::Old: return std::string("RE~^", 4);
-    case Marker::None: return {};
-    }
-    return {};
-}
-
-std::string RawBlockBytes(const RawBlock &b) {
-    std::string h;
-    Put16(h, 0);
-    h.push_back(static_cast<char>(b.type));
+std::string BlockBytes(const RawBlock &b) {
+    std::string h(2, '\0');
+    h += static_cast<char>(b.type);
     Put16(h, b.flags);
     Put16(h, 0);
     if (b.flags & kLongBlock) Put32(h, static_cast<uint32_t>(b.data.size()));
     h += b.body;
     Set16(h, 5, b.headerSize.value_or(static_cast<uint16_t>(h.size())));
-    SetCheck(h, h.size(), b.badHeaderCheck);
-    if (b.flags & kLongBlock) h += b.data;
-    return h;
+    Set16(h, 0, CheckOf(h, h.size()));
+    return (b.flags & kLongBlock) ? h + b.data : h;
 }
 
 }  // namespace
 
+uint32_t Crc32(std::string_view bytes, uint32_t previous) {
+    uint32_t crc = ~previous;
+    for (unsigned char b : bytes) crc = CrcTable()[(crc ^ b) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+}
+
 uint32_t DosDateTime(int year, int month, int day, int hour, int minute, int second) {
-    const uint32_t date = uint32_t(year - 1980) << 9 | uint32_t(month) << 5 | uint32_t(day);
-    const uint32_t time = uint32_t(hour) << 11 | uint32_t(minute) << 5 | uint32_t(second / 2);
-    return date << 16 | time;
+    return uint32_t(year - 1980) << 25 | uint32_t(month) << 21 | uint32_t(day) << 16 | uint32_t(hour) << 11 |
+           uint32_t(minute) << 5 | uint32_t(second / 2);
+}
+
+void Encipher(std::string &data, std::string_view password) {
+    if (data.size() % 16 != 0) throw std::invalid_argument("cipher input not a multiple of 16 bytes");
+    Cipher c(password);
+    for (size_t i = 0; i < data.size(); i += 16) c.Block(reinterpret_cast<uint8_t *>(&data[i]));
+}
+
+void BitWriter::Write(uint32_t value, int count) {
+    if (count < 0 || count > 32) throw std::invalid_argument("bit count out of range");
+    if (count < 32) value &= (uint32_t{1} << count) - 1;
+    pending_ = pending_ << count | value;  // at most 7 bits wait between calls
+    for (used_ += count; used_ >= 8; used_ -= 8) bytes_ += static_cast<char>(pending_ >> (used_ - 8));
+}
+
+std::string BitWriter::Bytes() const {
+    return used_ > 0 ? bytes_ + static_cast<char>(pending_ << (8 - used_)) : bytes_;
 }
 
 BuiltArchive BuildArchiveWithLayout(const ArchiveSpec &plan) {
-    BuiltArchive out;
     const size_t count = plan.entries.size();
-
-    // Pass 1: the flags and packed data of every entry. Compressed entries
-    // share one encoder so that solid ones continue each other's stream.
-    std::vector<uint16_t> flags(count, 0);
-    std::vector<std::string> data(count);
-    std::vector<std::string> packed(count);
-    std::vector<size_t> streamIndex(count, SIZE_MAX);
+    std::vector<uint16_t> flags(count);
+    std::vector<std::string> data(count), packed(count);
+    std::vector<size_t> stream(count, SIZE_MAX);
+    // Compressed entries share one encoder, so that solid ones continue the
+    // stream; a stored entry carries the solid flag from the second entry on.
     StreamEncoder encoder;
-    bool chainStarted = false;
+    bool chain = false;
     for (size_t i = 0; i < count; ++i) {
         const EntrySpec &e = plan.entries[i];
-        // A compressed entry continues the stream only after another
-        // compressed one; a stored entry carries the flag from the second
-        // entry on.
-        const bool solid = e.solidFlag.value_or(plan.solid && (e.stored ? i > 0 : chainStarted));
-        flags[i] = static_cast<uint16_t>(kLongBlock | e.extraFlags | (solid ? kFileSolid : 0) |
-                                         (e.password.empty() ? 0 : kFileEncrypted) |
-                                         (e.comment.empty() ? 0 : kFileComment));
-        if (e.dropLongBlockFlag) flags[i] &= static_cast<uint16_t>(~kLongBlock);
-        if (e.stored) {
-            if (e.tokens) throw std::invalid_argument("tokens need a compressed entry");
-            data[i] = e.data;
-            continue;
-        }
-        const bool continues = solid && chainStarted;
-        const bool pad16 = !e.password.empty();
-        streamIndex[i] = e.tokens ? encoder.AddTokens(*e.tokens, e.options, continues, e.join, pad16)
-                                  : encoder.AddFile(e.data, e.options, continues, e.join, pad16);
-        data[i] = encoder.Output(streamIndex[i]);
-        chainStarted = true;
+        const bool solid = plan.solid && (e.stored ? i > 0 : chain);
+        flags[i] = e.flags.value_or(kLongBlock | e.extraFlags | (solid ? kFileSolid : 0) |
+                                    (e.password.empty() ? 0 : kFileEncrypted));
+        data[i] = e.data;
+        if (e.stored || e.packedData) continue;
+        const bool pad = !e.password.empty();
+        stream[i] = e.tokens ? encoder.AddTokens(*e.tokens, e.options, solid, e.join, pad)
+                             : encoder.AddFile(e.data, e.options, solid, e.join, pad);
+        data[i] = encoder.Output(stream[i]);
+        chain = true;
     }
     std::vector<std::string> streams = encoder.Finish();
-    out.stats = encoder.stats();
 
-    for (size_t i = 0; i < count; ++i) {
-        const EntrySpec &e = plan.entries[i];
-        if (e.stored) {
-            packed[i] = data[i];
-            // Enciphered data is a whole number of 16-byte blocks; the
-            // reader keeps only the unpacked size of it.
-            if (!e.password.empty()) packed[i].resize((packed[i].size() + 15) / 16 * 16, '\0');
-        } else {
-            packed[i] = std::move(streams[streamIndex[i]]);
-        }
-        if (!e.password.empty()) Cipher20(e.password).Encrypt(packed[i]);
-        if (e.packedData) packed[i] = *e.packedData;
-    }
-
-    // Pass 2: the bytes.
+    BuiltArchive out;
     std::string &a = out.bytes;
-    a = plan.prefix + MarkerBytes(plan.marker);
-
-    std::string main;
-    Put16(main, 0);
-    main.push_back(static_cast<char>(kMainHeaderType));
-    Put16(main, static_cast<uint16_t>(plan.mainFlags | (plan.solid ? kMainSolid : 0) |
-                                      (plan.mainComment.empty() ? 0 : kMainComment)));
-    Put16(main, 0);
-    Put16(main, 0);  // reserved
-    Put32(main, 0);  // reserved
-    main += plan.mainComment;
-    Set16(main, 5, plan.mainHeaderSize.value_or(static_cast<uint16_t>(main.size())));
-    SetCheck(main, main.size(), false);
-    a += main;
-
+    a = plan.marker + BlockBytes({0, 0x73, uint16_t(plan.mainFlags | (plan.solid ? kMainSolid : 0)),
+                                  std::string(6, '\0') + plan.mainExtra});  // two reserved fields, then the extra bytes
     auto blocksAt = [&](size_t position) {
         for (const RawBlock &b : plan.blocks)
-            if (b.position == position) a += RawBlockBytes(b);
+            if (b.position == position) a += BlockBytes(b);
     };
-
     for (size_t i = 0; i < count; ++i) {
-        blocksAt(i);
         const EntrySpec &e = plan.entries[i];
-        if (e.name.size() > 0xFFFF) throw std::invalid_argument("name too long for its size field");
-        std::string h;
-        Put16(h, 0);
-        h.push_back(static_cast<char>(kFileHeaderType));
+        if (e.packedData) {
+            packed[i] = *e.packedData;
+        } else {
+            packed[i] = stream[i] == SIZE_MAX ? data[i] : streams[stream[i]];
+            if (!e.password.empty()) {
+                packed[i].resize((packed[i].size() + 15) / 16 * 16, '\0');
+                Encipher(packed[i], e.password);
+            }
+        }
+        blocksAt(i);
+        std::string h(2, '\0');
+        h += '\x74';
         Put16(h, flags[i]);
         Put16(h, 0);
         Put32(h, e.packedSize.value_or(static_cast<uint32_t>(packed[i].size())));
         Put32(h, e.unpackedSize.value_or(static_cast<uint32_t>(data[i].size())));
-        h.push_back(static_cast<char>(e.hostOs));
+        h += static_cast<char>(e.hostOs);
         const uint32_t crc = Crc32(data[i]);
         Put32(h, e.fileCrc.value_or(crc));
         Put32(h, e.fileTime);
-        h.push_back(static_cast<char>(e.unpackVersion));
-        h.push_back(static_cast<char>(e.stored ? kMethodStored : e.method));
-        Put16(h, e.nameSize.value_or(static_cast<uint16_t>(e.name.size())));
+        h += static_cast<char>(e.unpackVersion);
+        h += static_cast<char>(e.stored ? 0x30 : e.method);
+        Put16(h, static_cast<uint32_t>(e.name.size()));
         Put32(h, e.attributes);
         h += e.name;
         const size_t nameEnd = h.size();
-        h += e.comment;
         h += e.extra;
         Set16(h, 5, e.headerSize.value_or(static_cast<uint16_t>(h.size())));
-        const CheckCover cover = e.cover.value_or(e.extra.empty() ? CheckCover::NameOnly : CheckCover::WholeHeader);
-        SetCheck(h, cover == CheckCover::NameOnly ? nameEnd : h.size(), e.badHeaderCheck);
-
-        EntryLayout layout;
-        layout.headerOffset = a.size();
-        layout.headerSize = h.size();
-        layout.dataOffset = a.size() + h.size();
-        layout.packedSize = packed[i].size();
-        layout.crc = crc;
-        layout.data = data[i];
-        out.entries.push_back(std::move(layout));
-        a += h;
-        a += packed[i];
+        const uint16_t nameOnly = CheckOf(h, nameEnd), whole = CheckOf(h, h.size());
+        const Check check = e.check != Check::Auto ? e.check : e.extra.empty() ? Check::NameOnly : Check::WholeHeader;
+        uint16_t value = check == Check::NameOnly ? nameOnly : check == Check::WholeHeader ? whole : nameOnly ^ 0x5A5A;
+        if (check == Check::Bad && value == whole) value ^= 1;  // matches neither form
+        Set16(h, 0, value);
+        out.entries.push_back({a.size(), a.size() + h.size(), packed[i].size(), data[i]});
+        a += h + packed[i];
     }
     blocksAt(count);
-    for (const RawBlock &b : plan.blocks)
-        if (b.position > count) throw std::invalid_argument("raw block placed past the last entry");
-
-    if (plan.endOfArchive) {
-        std::string end;
-        Put16(end, 0);
-        end.push_back(static_cast<char>(kEndOfArchiveType));
-        Put16(end, 0x4000);
-        Put16(end, 7);
-        SetCheck(end, end.size(), false);
-        a += end;
-    }
     return out;
 }
 
@@ -193,8 +215,7 @@ std::string BuildArchive(const ArchiveSpec &plan) { return BuildArchiveWithLayou
 void WriteFile(const std::filesystem::path &path, const std::string &bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    if (!file) throw std::runtime_error("cannot write " + path.string());
+    if (!file.flush()) throw std::runtime_error("cannot write " + path.string());
 }
 
 }  // namespace rarwriter

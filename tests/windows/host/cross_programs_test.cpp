@@ -104,8 +104,9 @@ protected:
         REQUIRE_WINDOWS_PROGRAM(VANDREL_WINDOWS_RAR_LOG_PROBE);
         wine_ = std::make_unique<winetest::WineSession>();
         ASSERT_TRUE(wine_->ok()) << wine_->error();
-        archive_ = dir_.Write("good.rar", rartest::Marker() + rartest::MainHeader() +
-                                              rartest::StoredEntry("file.txt", "hello"));
+        rarwriter::ArchiveSpec plan;
+        plan.entries = {rarwriter::Stored("file.txt", "hello")};
+        archive_ = dir_.Write("good.rar", rarwriter::BuildArchive(plan));
         logFolder_ = wine_->DriveC() / "temp";
         std::filesystem::remove_all(logFolder_);
     }
