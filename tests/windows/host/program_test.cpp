@@ -1,13 +1,14 @@
 // vandrel.exe under Wine on a private X server: the full-screen switch, the
 // title picture on screen, the soundtrack through a private sound server,
 // the keys, the boxes and the exit codes.
-#include "tests/app/x_client.h"
 #include "tests/platform/tone.h"
 #include "tests/support/subprocess.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/xvfb.h"
+#include "tests/windows/host/recording.h"
 #include "tests/windows/host/screen.h"
 #include "tests/windows/host/wine_session.h"
+#include "tests/windows/host/x_windows.h"
 
 #include <gtest/gtest.h>
 
@@ -67,10 +68,10 @@ public:
         }
         return false;
     }
-    std::optional<xtest::TopWindow> WaitForWindow(const std::string &name) {
-        std::optional<xtest::TopWindow> found;
+    std::optional<xwindows::TopWindow> WaitForWindow(const std::string &name) {
+        std::optional<xwindows::TopWindow> found;
         WaitFor([&] {
-            auto windows = xtest::WindowsNamed(name);
+            auto windows = xwindows::Named(name);
             if (!windows.empty()) found = windows.back();
             return found.has_value();
         });
@@ -133,21 +134,6 @@ void Answer(RunningProgram &program, const std::string &caption, const std::stri
     Xdotool({"key", "--window", std::to_string(box->id), key});
 }
 
-// The tone's frequency, as the median over 100 ms pieces, so that a few
-// milliseconds dropped by the sound server do not count.
-double MedianFrequency(const std::vector<int16_t> &samples) {
-    std::vector<double> pieces;
-    const size_t piece = kRate / 10;
-    for (size_t at = 0; at + piece <= samples.size(); at += piece)
-        pieces.push_back(tonetest::ZeroCrossingFrequency(
-            std::vector<int16_t>(samples.begin() + static_cast<long>(at),
-                                 samples.begin() + static_cast<long>(at + piece)),
-            kRate));
-    if (pieces.empty()) return 0.0;
-    std::nth_element(pieces.begin(), pieces.begin() + static_cast<long>(pieces.size() / 2), pieces.end());
-    return pieces[pieces.size() / 2];
-}
-
 class WineProgramTest : public ::testing::Test {
 protected:
     // The folder the program runs in: the pictures of the build's content,
@@ -164,7 +150,7 @@ protected:
     void StartWindowsProgram(bool withSoundtrack, std::map<std::string, std::string> env = {}) {
         Furnish(dir_.path(), withSoundtrack);
         if (HasFatalFailure()) return;
-        xtest::AutoRepeatOff();
+        xwindows::AutoRepeatOff();
         wine_ = std::make_unique<winetest::WineSession>();
         ASSERT_TRUE(wine_->ok()) << wine_->error();
         program_ = std::make_unique<RunningProgram>(
@@ -232,8 +218,8 @@ TEST_F(WineProgramTest, FullscreenItShowsTheTitlePicturePlaysTheSoundtrackAndEnd
     // without a break (a restart at each frame's play request would break it).
     std::vector<int16_t> played;
     ASSERT_TRUE(program_->WaitFor([&] {
-        const std::vector<int16_t> left = tonetest::LeftChannel(pulse.Recording());
-        const size_t onset = tonetest::Onset(left);
+        const std::vector<int16_t> left = recording::LeftChannel(pulse.Recording());
+        const size_t onset = recording::Onset(left);
         if (onset >= left.size() || left.size() - onset < kRate * 3 / 2) return false;
         played.assign(left.begin() + static_cast<long>(onset),
                       left.begin() + static_cast<long>(onset + kRate * 3 / 2));
@@ -244,20 +230,15 @@ TEST_F(WineProgramTest, FullscreenItShowsTheTitlePicturePlaysTheSoundtrackAndEnd
     EXPECT_EQ(HoldKeyUntilExit(*program_, "Escape"), 27) << program_->Log();
 
     const std::vector<int16_t> tone(played.begin() + kRate / 20, played.end());
-    EXPECT_GT(tonetest::Rms(tone), 5000.0);
-    EXPECT_NEAR(MedianFrequency(tone), kToneFrequency, 10.0);
+    EXPECT_GT(recording::Rms(tone), 5000.0);
+    EXPECT_NEAR(recording::MedianFrequency(tone, kRate), kToneFrequency, 10.0);
     // Played on without a break: a stream started again by the play request
     // of every frame would be all but silent (the start of an MP3 is the
     // codec's quiet delay). Wine's sound server may drop a few milliseconds
     // now and then while the demo keeps both processors busy; no more.
-    size_t quiet = 0, longestQuiet = 0, quietTotal = 0;
-    for (int16_t s : tone) {
-        quiet = std::abs(static_cast<int>(s)) < 300 ? quiet + 1 : 0;
-        quietTotal += quiet > 0 ? 1 : 0;
-        longestQuiet = std::max(longestQuiet, quiet);
-    }
-    EXPECT_LT(longestQuiet, static_cast<size_t>(kRate / 20));
-    EXPECT_LT(quietTotal, tone.size() / 20);
+    const recording::Quiet quiet = recording::QuietStretches(tone);
+    EXPECT_LT(quiet.longest, static_cast<size_t>(kRate / 20));
+    EXPECT_LT(quiet.total, tone.size() / 20);
 }
 
 TEST_F(WineProgramTest, ARefusedFullscreenModeAnsweredYesRunsWindowedWithA640x480ClientArea) {
@@ -321,7 +302,7 @@ TEST_F(WineProgramTest, ClosingTheWindowEndsWith0EvenWithoutASoundDevice) {
     EXPECT_NE(program_->Log().find("no sound device"), std::string::npos) << program_->Log();
     // Frames are drawn while the sound plays on the silent clock.
     ASSERT_TRUE(program_->FrameAfterFirstDrawn(0ms).has_value()) << program_->Log();
-    ASSERT_TRUE(xtest::RequestClose(window->id));
+    ASSERT_TRUE(xwindows::RequestClose(window->id));
     EXPECT_EQ(program_->WaitForExit(), 0) << program_->Log();
 }
 
@@ -342,7 +323,7 @@ TEST_F(WineProgramTest, F1SwitchesToAFramedWindowAndBack) {
     // On a 640x480 screen the framed window is held within the screen, so
     // its client area is a little lower than asked for.
     ASSERT_TRUE(program_->WaitFor([] {
-        const auto windows = xtest::WindowsNamed("Vandrel");
+        const auto windows = xwindows::Named("Vandrel");
         return windows.size() == 1 && windows[0].x > 0 && windows[0].y > 0;
     })) << program_->Log();
     Settle();
@@ -353,7 +334,7 @@ TEST_F(WineProgramTest, F1SwitchesToAFramedWindowAndBack) {
     EXPECT_EQ(program_->LogCount("window \"Vandrel\""), 3) << program_->Log();
     EXPECT_EQ(program_->LogCount("full-screen display mode 640x480"), 2) << program_->Log();
     ASSERT_TRUE(program_->WaitFor([] {
-        const auto windows = xtest::WindowsNamed("Vandrel");
+        const auto windows = xwindows::Named("Vandrel");
         return windows.size() == 1 && windows[0].x == 0 && windows[0].width == 640;
     })) << program_->Log();
     Settle();
