@@ -64,15 +64,6 @@ protected:
         xtest::AutoRepeatOff();
         env.emplace("SDL_VIDEODRIVER", "x11");
         env.emplace("SDL_AUDIODRIVER", "dummy");
-#ifdef VANDREL_MESA_DRIVER
-        // The leak checker names a leak's library only while it is loaded, and
-        // Mesa's driver, whose own leaks are suppressed by name, is unloaded
-        // before the check unless it is there from the start.
-        env.emplace("LD_PRELOAD", VANDREL_MESA_DRIVER);
-        env["ASAN_OPTIONS"] =
-            std::string(std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "") +
-            ":verify_asan_link_order=0";
-#endif
         testsupport::ProcessOptions options;
         options.workingDir = dir_.path().string();
         options.env = env;

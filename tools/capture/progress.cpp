@@ -25,7 +25,9 @@ std::string ProgressLine(int64_t done, int64_t total, double elapsed, int barWid
     const int filled = static_cast<int>(fraction * barWidth);
     const double left = done > 0 ? elapsed * static_cast<double>(total - done) / static_cast<double>(done) : -1;
     std::string line;
-    if (barWidth > 0) line = "[" + std::string(filled, '#') + std::string(barWidth - filled, '.') + "] ";
+    if (barWidth > 0) {
+        line.append(1, '[').append(filled, '#').append(barWidth - filled, '.').append("] ");
+    }
     char text[160];
     std::snprintf(text, sizeof text, "%3d%%  %lld/%lld frames  elapsed %s  left %s",
                   static_cast<int>(fraction * 100), static_cast<long long>(done), static_cast<long long>(total),
