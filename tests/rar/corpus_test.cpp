@@ -52,7 +52,7 @@ TEST_P(RealArchives, MatchManifest) {
     if (expected.value("start", "accept") == "reject") {
         rartest::PrivateLog log;
         RarListEntry *untouched = reinterpret_cast<RarListEntry *>(&log);
-        EXPECT_EQ(RarListFiles(a.path.c_str(), &untouched), 0);
+        EXPECT_EQ(RarListFiles(a.path.string().c_str(), &untouched), 0);
         EXPECT_EQ(untouched, reinterpret_cast<RarListEntry *>(&log)) << "a refused archive leaves the list alone";
         EXPECT_EQ(log.Messages().back(), "Not a RAR file");
     }

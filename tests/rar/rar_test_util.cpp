@@ -76,7 +76,10 @@ std::vector<std::string> PrivateLog::Messages() const {
     const std::string text = Text(), marker = "\n              - ";
     for (size_t pos = 0; (pos = text.find(marker, pos)) != std::string::npos;) {
         pos += marker.size();
-        out.push_back(text.substr(pos, text.find('\n', pos) - pos));
+        std::string message = text.substr(pos, text.find('\n', pos) - pos);
+        // The log is a text file: on Windows its lines end in CR LF.
+        if (!message.empty() && message.back() == '\r') message.pop_back();
+        out.push_back(message);
     }
     return out;
 }
