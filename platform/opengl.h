@@ -3,13 +3,7 @@
 
 #if defined(_WIN32)
 // The system's GL headers need the platform's calling-convention macros.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/win32_api.h"
 #endif
 #include <GL/gl.h>
 #include <GL/glu.h>

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/content/output_file.h"
 #include "tools/content/image.h"
 #include "tools/content/pictures.h"
 #include "tools/content/zip_pack.h"
@@ -22,19 +23,6 @@ namespace {
 int Usage() {
     std::fprintf(stderr, "usage: vandrel-make-pictures OUTPUT [--tga DIR]\n");
     return 2;
-}
-
-void WriteFile(const std::filesystem::path &path, const std::string &bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out.good()) throw std::runtime_error("cannot write \"" + path.string() + "\"");
-}
-
-// Fails before any work is done when the output cannot go where it is asked to.
-void CheckOutputFolder(const std::string &output) {
-    std::filesystem::path folder = std::filesystem::path(output).parent_path();
-    if (!folder.empty() && !std::filesystem::is_directory(folder))
-        throw std::runtime_error("cannot write \"" + output + "\": there is no folder \"" + folder.string() + "\"");
 }
 
 }  // namespace
@@ -54,14 +42,14 @@ int main(int argc, char **argv) {
     if (output.empty()) return Usage();
 
     try {
-        CheckOutputFolder(output);
+        content::CheckOutputFolder(output);
         std::vector<content::PackMember> members;
         for (const content::PictureInfo &info : content::PictureList()) {
             content::Image image = content::MakePicture(info.stem);
             members.push_back({"data/" + info.stem + ".tga", content::EncodeTga(image, info.bitsPerPixel)});
             if (!tgaDir.empty()) {
                 std::filesystem::create_directories(tgaDir);
-                WriteFile(std::filesystem::path(tgaDir) / (info.stem + ".tga"), members.back().bytes);
+                content::WriteFile((std::filesystem::path(tgaDir) / (info.stem + ".tga")).string(), members.back().bytes);
             }
         }
         std::string partial = output + ".partial";

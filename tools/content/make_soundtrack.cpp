@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/content/output_file.h"
 #include "tools/content/mp3_encoder.h"
 #include "tools/content/song.h"
 #include "tools/content/synth.h"
@@ -24,12 +25,6 @@ constexpr int kBitRate = 192;
 int Usage() {
     std::fprintf(stderr, "usage: vandrel-make-soundtrack OUTPUT [--wav FILE] [--sections]\n");
     return 2;
-}
-
-void WriteFile(const std::string &path, const std::string &bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out.good()) throw std::runtime_error("cannot write \"" + path + "\"");
 }
 
 void Put32(std::string &s, uint32_t v) {
@@ -58,13 +53,6 @@ std::string Wav(const std::vector<int16_t> &pcm) {
     return s;
 }
 
-// Fails before any work is done when the output cannot go where it is asked to.
-void CheckOutputFolder(const std::string &output) {
-    std::filesystem::path folder = std::filesystem::path(output).parent_path();
-    if (!folder.empty() && !std::filesystem::is_directory(folder))
-        throw std::runtime_error("cannot write \"" + output + "\": there is no folder \"" + folder.string() + "\"");
-}
-
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -91,12 +79,12 @@ int main(int argc, char **argv) {
                             s.music.c_str());
             if (output.empty()) return 0;
         }
-        CheckOutputFolder(output);
+        content::CheckOutputFolder(output);
         std::vector<int16_t> pcm = content::ToPcm16(content::RenderSong());
-        if (!wav.empty()) WriteFile(wav, Wav(pcm));
+        if (!wav.empty()) content::WriteFile(wav, Wav(pcm));
         std::string mp3 = content::EncodeMp3(pcm, content::kSampleRate, kBitRate);
         std::string partial = output + ".partial";
-        WriteFile(partial, mp3);
+        content::WriteFile(partial, mp3);
         std::filesystem::rename(partial, output);
     } catch (const std::exception &e) {
         std::error_code ignored;
