@@ -70,7 +70,7 @@ std::string EncodeTga(const Image &image, int bitsPerPixel) {
     std::string out;
     out.reserve(18 + static_cast<size_t>(w) * h * bytesPerPixel);
     // No image ID, no colour map, type 2 (uncompressed true colour),
-    // empty colour-map specification, origin (0, 0).
+    // zeroed colour-map fields, origin (0, 0).
     const char fixed[12] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     out.append(fixed, sizeof fixed);
     out.push_back(static_cast<char>(w & 0xFF));

@@ -371,9 +371,9 @@ Color Metaballs(double u, double v) {
     double lx = -0.45, ly = 0.55, lz = 0.70;
     double lambert = std::max(0.0, nx * lx + ny * ly + nz * lz);
     double hz = lz + 1.0, hlen = std::sqrt(lx * lx + ly * ly + hz * hz);
-    double spec = Pow(std::max(0.0, (nx * lx + ny * ly + nz * hz) / hlen), 40.0);
+    double specular = Pow(std::max(0.0, (nx * lx + ny * ly + nz * hz) / hlen), 40.0);
     Color base = Lerp(Rgb(20, 160, 120), Rgb(60, 200, 230), Clamp((f - 1.0) / 3.0, 0.0, 1.0));
-    Color c = Plus(Scaled(base, 0.15 + 0.9 * lambert), Rgb(255, 255, 255), 0.8 * spec);
+    Color c = Plus(Scaled(base, 0.15 + 0.9 * lambert), Rgb(255, 255, 255), 0.8 * specular);
     return WithAlpha(c, 1.0);
 }
 
