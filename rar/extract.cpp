@@ -123,24 +123,28 @@ bool OutputSizePossible() {
     return fileHeader.unpackedSize <= most;
 }
 
-// Decodes (or copies) the current entry, checks the wanted file's CRC.
-bool ProcessEntry() {
+// Why the current entry cannot be decoded by this library, or null when it
+// can.
+const char *UndecodableReason() {
     uint8_t version = fileHeader.unpackVersion;
-    if (version < 13 || version > 20) {
-        RAR_LOG("unknown compression method");
-        return false;
-    }
+    if (version < 13 || version > 20) return "unknown compression method";
     // Versions 13 to 19 were packed with the older RAR 1.5 method, which
     // this library does not decode; only their stored and empty entries are
     // readable.
-    if (version < 20 && fileHeader.method != kStoredMethod && fileHeader.unpackedSize != 0) {
-        RAR_LOG("unknown compression method");
+    if (version < 20 && fileHeader.method != kStoredMethod && fileHeader.unpackedSize != 0)
+        return "unknown compression method";
+    if (fileHeader.flags & (kFileSplitBefore | kFileSplitAfter))
+        return "Sorry, files split across volumes not supported.";
+    return nullptr;
+}
+
+// Decodes (or copies) the current entry, checks the wanted file's CRC.
+bool ProcessEntry() {
+    if (const char *reason = UndecodableReason()) {
+        RAR_LOG(reason);
         return false;
     }
-    if (fileHeader.flags & (kFileSplitBefore | kFileSplitAfter)) {
-        RAR_LOG("Sorry, files split across volumes not supported.");
-        return false;
-    }
+    uint8_t version = fileHeader.unpackVersion;
     cryptVersion = (password[0] != '\0' && (fileHeader.flags & kFileEncrypted)) ? version : 0;
     if (cryptVersion != 0) DeriveKeyState(password);
     remainingPacked = fileHeader.packedSize;
@@ -209,7 +213,9 @@ int ExtractWantedFile() {
         bool wanted = CompareEntryNames(wantedName, entryName) == 0;
         outputEnabled = wanted ? 1 : 0;
         if (wanted) {
-            if (!OutputSizePossible()) {
+            // An entry that will be refused for its method or split gets
+            // that refusal; its buffer is never written.
+            if (UndecodableReason() == nullptr && !OutputSizePossible()) {
                 RAR_LOG("Error - the packed data is too short for the file's size.");
                 result = 0;
                 break;

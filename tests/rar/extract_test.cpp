@@ -112,6 +112,11 @@ TEST_F(Extraction, EntriesThatFailSayWhy) {
         // Sizes the data present cannot give are refused before the buffer is allocated.
         {{.name = "stored-short", .data = "data", .stored = true, .unpackedSize = 5}, {kTooShort}, 0},
         {{.name = "huge", .unpackedSize = 3000000000u, .packedData = std::string(20, 'U')}, {kTooShort}, 0},
+        // An entry refused for its method or split is refused for that, whatever size it claims.
+        {{.name = "v29-huge", .unpackVersion = 29, .unpackedSize = 1000000u, .packedData = std::string(20, 'U')},
+         {kUnknownMethod}, 1000000u},
+        {{.name = "split-short", .data = "part", .stored = true, .extraFlags = kFileSplitAfter, .unpackedSize = 400},
+         {kSplit}, 400},
     };
     for (const auto &c : cases) {
         const auto path = Save({c.entry, Stored("after", "a")});
