@@ -145,37 +145,30 @@ TEST_P(StreamRules, PlayStartsTheStreamAndRepeatedPlaysLeaveItRunning) {
     EXPECT_EQ(sound_.PositionMs(nullptr), -1);
 }
 
-TEST_P(StreamRules, AOneShotStreamEndsAndAPlayAfterTheEndStartsItAgain) {
+TEST_P(StreamRules, AOneShotStreamStopsAtItsEndAndALoopingOneGoesRound) {
     REQUIRE_TEST_FILE(tone, "mono.mp3");  // about 1 s
-    SoundStream *stream = sound_.OpenStream(tone.c_str(), 0, 0);
-    ASSERT_NE(stream, nullptr);
-    EXPECT_EQ(sound_.Play(3, stream), 3);
-    Sleep(1800);
-    const int atEnd = sound_.PositionMs(stream);
-    EXPECT_NEAR(atEnd, 1000, 150);
-    Sleep(200);
-    EXPECT_EQ(sound_.PositionMs(stream), atEnd) << "moved after the end";
-    sound_.Play(3, stream);
-    Sleep(100);
-    EXPECT_LT(sound_.PositionMs(stream), 700) << "not started again";
-}
-
-TEST_P(StreamRules, ALoopingStreamGoesRoundAgain) {
-    REQUIRE_TEST_FILE(tone, "mono.mp3");
-    SoundStream *stream = sound_.OpenStream(tone.c_str(), 2, 0);
-    ASSERT_NE(stream, nullptr);
-    sound_.Play(0, stream);
-    // Sampled for 2 s: the position climbs, then falls back past the end.
+    SoundStream *once = sound_.OpenStream(tone.c_str(), 0, 0), *loop = sound_.OpenStream(tone.c_str(), 2, 0);
+    ASSERT_TRUE(once != nullptr && loop != nullptr);
+    EXPECT_EQ(sound_.Play(3, once), 3);
+    sound_.Play(0, loop);
+    // Sampled for 2 s, the looping one climbs, then falls back past the end.
     int highest = 0, previous = 0;
     bool wrapped = false;
     for (int i = 0; i < 40; ++i) {
         Sleep(50);
-        const int now = sound_.PositionMs(stream);
+        const int now = sound_.PositionMs(loop);
         wrapped |= now + 300 < previous;
         highest = std::max(highest, previous = now);
     }
     EXPECT_TRUE(wrapped) << "highest position " << highest;
     EXPECT_LT(highest, 1200);
+    const int atEnd = sound_.PositionMs(once);
+    EXPECT_NEAR(atEnd, 1000, 150);
+    Sleep(200);
+    EXPECT_EQ(sound_.PositionMs(once), atEnd) << "moved after the end";
+    sound_.Play(3, once);
+    Sleep(100);
+    EXPECT_LT(sound_.PositionMs(once), 700) << "not started again";
 }
 
 INSTANTIATE_TEST_SUITE_P(Clock, StreamRules, ::testing::Bool(),

@@ -106,6 +106,7 @@ std::optional<Window> Find(const std::string &title) {
 
 class WineProgramTest : public ::testing::Test {
 protected:
+    void SetUp() override { REQUIRE_WINDOWS_PROGRAM(VANDREL_WINDOWS_PROGRAM); }
     // vandrel.exe in a folder with the build's pictures and, if asked, a
     // test tone as its soundtrack; its standard error goes to a file.
     void Start(bool soundtrack, winetest::Env env = {}) {
@@ -183,15 +184,13 @@ protected:
 };
 
 TEST_F(WineProgramTest, FullscreenItShowsTheTitlePicturePlaysTheSoundtrackAndEndsWith27OnEscape) {
-    REQUIRE_WINDOWS_PROGRAM(VANDREL_WINDOWS_PROGRAM);
     REQUIRE_XVFB(x, "640x480x24");
     // The title holds still for the first 3 s: shortly after the first frame
     // the screen shows what the capture shows at 1 s.
     const Pixels reference = Captured(1.0);
     winetest::PrivatePulse pulse(dir_ / "pulse");
     ASSERT_EQ(pulse.error(), "");
-    Start(true, pulse.ClientEnv());
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NO_FATAL_FAILURE(Start(true, pulse.ClientEnv()));
 
     const auto window = WaitForWindow("Vandrel");
     ASSERT_TRUE(window) << Log();
@@ -229,10 +228,8 @@ TEST_F(WineProgramTest, FullscreenItShowsTheTitlePicturePlaysTheSoundtrackAndEnd
 }
 
 TEST_F(WineProgramTest, ARefusedFullscreenModeAnsweredYesRunsWindowedOnTheSilentClock) {
-    REQUIRE_WINDOWS_PROGRAM(VANDREL_WINDOWS_PROGRAM);
     REQUIRE_XVFB(x, "800x600x24");
-    Start(true);  // no sound server: Wine finds no device
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NO_FATAL_FAILURE(Start(true));  // no sound server: Wine finds no device
     Answer("Orv GL", "Return");
     EXPECT_EQ(Count("message box \"Orv GL\": The Requested Fullscreen Mode Is Not Supported By\nYour "
                     "Video Card. Use Windowed Mode Instead?\n"),
@@ -251,10 +248,8 @@ TEST_F(WineProgramTest, ARefusedFullscreenModeAnsweredYesRunsWindowedOnTheSilent
 }
 
 TEST_F(WineProgramTest, ARefusedFullscreenModeAnsweredNoEndsWith0WithoutAWindow) {
-    REQUIRE_WINDOWS_PROGRAM(VANDREL_WINDOWS_PROGRAM);
     REQUIRE_XVFB(x, "800x600x24");
-    Start(true);
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NO_FATAL_FAILURE(Start(true));
     Answer("Orv GL", "n");
     Answer("ERROR", "Return");
     EXPECT_EQ(ExitCode(), 0) << Log();
@@ -263,10 +258,8 @@ TEST_F(WineProgramTest, ARefusedFullscreenModeAnsweredNoEndsWith0WithoutAWindow)
 }
 
 TEST_F(WineProgramTest, AMissingSoundtrackIsReportedInABoxAndEndsWith1) {
-    REQUIRE_WINDOWS_PROGRAM(VANDREL_WINDOWS_PROGRAM);
     REQUIRE_XVFB(x, "640x480x24");
-    Start(false);
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NO_FATAL_FAILURE(Start(false));
     Answer("Error", "Return");  // the system's default caption
     EXPECT_EQ(ExitCode(), 1) << Log();
     EXPECT_EQ(Count("message box (default caption): Error: Could not load module\n"), 1) << Log();

@@ -31,7 +31,7 @@ inline testsupport::ProcessOptions Options(Env env, std::chrono::milliseconds ti
 inline std::string Unavailable(const std::string &program) {
     if (testsupport::RunProcess({"sh", "-c", "command -v wine && command -v wineserver"}).exitCode != 0)
         return "Wine is not installed (scripts/bootstrap --windows installs it)";
-    if (program.empty() || !std::filesystem::exists(program))
+    if (!std::filesystem::exists(program))
         return "the Windows build is not there (it needs mingw-w64): " + program;
     return "";
 }
@@ -51,18 +51,13 @@ public:
     WineSession() {
         if (!std::filesystem::exists(prefix_ / "system.reg")) {
             const auto boot = testsupport::RunProcess({"wineboot", "-i"}, Options(Environment(), 180s));
-            Server("-w");
+            Server({"-w"});
             if (!std::filesystem::exists(prefix_ / "system.reg")) error_ = "no Wine prefix: " + boot.err;
         }
         // A wineserver of an earlier X server would hand out that display.
-        Server("-k");
-        Server("-w");
-        Server("-p");
+        Server({"-k", "-w", "-p"});
     }
-    ~WineSession() {
-        Server("-k");
-        Server("-w");
-    }
+    ~WineSession() { Server({"-k", "-w"}); }
     WineSession(const WineSession &) = delete;
     WineSession &operator=(const WineSession &) = delete;
 
@@ -84,8 +79,8 @@ public:
     }
 
 private:
-    void Server(const char *arg) const {
-        testsupport::RunProcess({"wineserver", arg}, Options(Environment()));
+    void Server(std::initializer_list<const char *> args) const {
+        for (const char *arg : args) testsupport::RunProcess({"wineserver", arg}, Options(Environment()));
     }
     std::filesystem::path prefix_ = VANDREL_WINE_PREFIX;
     std::string error_;
@@ -97,33 +92,18 @@ public:
         std::filesystem::create_directories(dir_);
         const std::string fifo = (dir_ / "sink.fifo").string();
         mkfifo(fifo.c_str(), 0600);
-        const auto options = Options({{"HOME", dir_.string()}, {"XDG_RUNTIME_DIR", dir_.string()},
-                                      {"PULSE_RUNTIME_PATH", (dir_ / "runtime").string()}},
-                                     1h);
+        // The sink's pipe is read all along (so that it never blocks) into out.raw.
         server_ = std::make_unique<testsupport::Process>(
             std::vector<std::string>{
-                "sh", "-c", "exec pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes "
-                            "--log-target=stderr \"$@\" 2>\"$0\"",
-                (dir_ / "pulse.log").string(), "-L",
-                "module-native-protocol-unix auth-anonymous=1 socket=" + (dir_ / "native").string(), "-L",
-                "module-pipe-sink file=" + fifo + " format=s16le rate=44100 channels=2 "
-                                                  "use_system_clock_for_timing=yes",
-                "--load=module-always-sink"},
-            options);
-        // Reading the pipe all along keeps the sink from blocking.
-        recorder_ = std::make_unique<testsupport::Process>(
-            std::vector<std::string>{"sh", "-c", "exec cat \"$0\" >\"$1\"", fifo, (dir_ / "out.raw").string()},
-            options);
+                "sh", "-c", "cat \"$1\" >out.raw & exec pulseaudio -n --daemonize=no --exit-idle-time=-1 "
+                            "--disable-shm=yes --log-target=stderr -L \"$2\" -L \"$3\" 2>pulse.log", "sh", fifo,
+                "module-native-protocol-unix auth-anonymous=1 socket=" + (dir_ / "native").string(),
+                "module-pipe-sink file=" + fifo + " format=s16le rate=44100 channels=2 use_system_clock_for_timing=yes"},
+            Options({{"HOME", dir_.string()}, {"XDG_RUNTIME_DIR", dir_.string()}}, 1h, dir_.string()));
         for (int i = 0; i < 300 && !std::filesystem::exists(dir_ / "native") && server_->running(); ++i)
             std::this_thread::sleep_for(50ms);
         if (!std::filesystem::exists(dir_ / "native")) error_ = "PulseAudio did not start: " + Log();
     }
-    ~PrivatePulse() {
-        server_->Kill();
-        recorder_->Kill();
-    }
-    PrivatePulse(const PrivatePulse &) = delete;
-    PrivatePulse &operator=(const PrivatePulse &) = delete;
 
     const std::string &error() const { return error_; }
     Env ClientEnv() const { return {{"PULSE_SERVER", "unix:" + (dir_ / "native").string()}}; }
@@ -133,7 +113,7 @@ public:
 
 private:
     std::filesystem::path dir_;
-    std::unique_ptr<testsupport::Process> server_, recorder_;
+    std::unique_ptr<testsupport::Process> server_;
     std::string error_;
 };
 
