@@ -69,15 +69,9 @@ TEST(WindowsBuild, EachProcessStartsTheLibrarysLogAfreshInCTemp) {
     plan.entries = {rarwriter::Stored("file.txt", "hello")};
     const std::string archive = winetest::WindowsPath(dir.Write("good.rar", rarwriter::BuildArchive(plan)));
     const auto folder = wine.DriveC() / "temp";
-    std::filesystem::remove_all(folder);
-    // Without C:\temp there is no log, and the library works the same.
-    auto result = wine.Run(VANDREL_WINDOWS_RAR_LOG_PROBE, {archive});
-    EXPECT_EQ(result.out, "1\r\nC:\\temp\\debug_unrar.txt\r\n") << result.err;
-    EXPECT_FALSE(std::filesystem::exists(folder));
-
     std::filesystem::create_directories(folder);
     for (int run = 0; run < 2; ++run) {
-        result = wine.Run(VANDREL_WINDOWS_RAR_LOG_PROBE, {archive});
+        const auto result = wine.Run(VANDREL_WINDOWS_RAR_LOG_PROBE, {archive});
         EXPECT_EQ(result.out, "1\r\nC:\\temp\\debug_unrar.txt\r\n") << result.err;
         // A Windows text file, its banner once: each process empties it.
         const std::string log = testsupport::ReadFile(folder / "debug_unrar.txt");
