@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -39,8 +40,7 @@ inline std::string Unavailable(const std::string &program) {
 // The host path as Windows programs see it (drive Z:).
 inline std::string WindowsPath(const std::filesystem::path &path) {
     std::string out = "Z:" + std::filesystem::absolute(path).lexically_normal().string();
-    for (char &c : out)
-        if (c == '/') c = '\\';
+    std::ranges::replace(out, '/', '\\');
     return out;
 }
 
