@@ -1,8 +1,8 @@
 // The test programs of the Windows build, run under Wine: the Win32 platform
 // layer against the real system, the library's corpus tests (the native
 // build's sources), and the library's log at its Windows path.
-#include "tests/platform/tone.h"
 #include "rar_writer.h"
+#include "tests/platform/tone.h"
 #include "tests/support/shared_data.h"
 #include "tests/support/xvfb.h"
 #include "tests/windows/host/wine.h"
@@ -25,14 +25,15 @@ TEST(WindowsBuild, PlatformTestsPassUnderWineWithASoundDevice) {
     REQUIRE_WINDOWS_PROGRAM(VANDREL_WINDOWS_PLATFORM_TESTS);
     REQUIRE_XVFB(x, "640x480x24");
     testsupport::TempDir dir;
-    // The sounds the platform tests decode: 44.1 kHz stereo (MPEG-1), the
-    // same behind a 4 kB ID3v2 tag, 22.05 kHz mono (MPEG-2), and no MP3.
+    // The sounds the platform tests decode: 44.1 kHz stereo (MPEG-1); 5 s at
+    // the lowest MPEG-1 rate behind a 4 kB ID3v2 tag; 22.05 kHz mono (MPEG-2);
+    // and no MP3.
     std::string why;
     ASSERT_TRUE(tonetest::MakeToneMp3(dir / "stereo.mp3", 880, 2.0, &why)) << why;
     const auto made = testsupport::RunProcess(
         {"sh", "-c",
          "sox -n -r 22050 -c 1 -b 16 mono.wav synth 1 sine 440 vol 0.5 && lame --quiet -b 64 mono.wav mono.mp3 "
-         "&& sox -n -r 44100 -c 2 -b 16 s.wav synth 2 sine 880 vol 0.5 && lame --quiet -b 128 --add-id3v2 "
+         "&& sox -n -r 44100 -c 2 -b 16 s.wav synth 5 sine 880 vol 0.5 && lame --quiet -b 32 --resample 44.1 --add-id3v2 "
          "--pad-id3v2-size 4000 --tt Tagged s.wav tagged.mp3 && echo not an mp3 >text.mp3"},
         winetest::Options({}, 60s, dir.path().string()));
     ASSERT_EQ(made.exitCode, 0) << made.err;
