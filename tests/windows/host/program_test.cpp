@@ -91,7 +91,8 @@ struct Window {
     int width = 0, height = 0;
 };
 
-// The last visible window titled exactly `title`.
+// The last visible window titled `title` (xdotool ignores case: exact
+// captions are checked in the program's log).
 std::optional<Window> Find(const std::string &title) {
     std::istringstream lines(Out({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$",
                                   "getwindowgeometry", "--shell", "%@"}));
