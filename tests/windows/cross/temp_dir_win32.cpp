@@ -1,5 +1,5 @@
-// Temporary folders on Windows, where there is no mkdtemp: a new folder with
-// a random name under the user's temporary folder, retried on a clash.
+// Temporary folders on Windows, which has no mkdtemp: a new folder with a
+// random name under the user's temporary folder, retried on a clash.
 #include "tests/support/temp_dir.h"
 
 #include <fstream>
@@ -10,19 +10,13 @@
 namespace testsupport {
 
 TempDir::TempDir() {
-    std::random_device seed;
-    std::mt19937 random(seed());
-    const std::filesystem::path base = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::ostringstream name;
-        name << "vandrel-test-" << std::hex << random();
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        const auto candidate = std::filesystem::temp_directory_path() / ("vandrel-test-" + std::to_string(random()));
         std::error_code ec;
-        if (std::filesystem::create_directory(base / name.str(), ec)) {
-            path_ = base / name.str();
-            return;
-        }
+        if (std::filesystem::create_directory(candidate, ec)) path_ = candidate;
     }
-    throw std::runtime_error("cannot create a temporary folder in " + base.string());
+    if (path_.empty()) throw std::runtime_error("cannot create a temporary folder");
 }
 
 TempDir::~TempDir() {
@@ -31,17 +25,15 @@ TempDir::~TempDir() {
 }
 
 std::filesystem::path TempDir::Write(const std::string &name, const std::string &bytes) const {
-    std::filesystem::path file = path_ / name;
+    const std::filesystem::path file = path_ / name;
     std::filesystem::create_directories(file.parent_path());
-    std::ofstream out(file, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return file;
 }
 
 std::string ReadFile(const std::filesystem::path &path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
-    s << in.rdbuf();
+    s << std::ifstream(path, std::ios::binary).rdbuf();
     return s.str();
 }
 

@@ -1,6 +1,5 @@
 // The three SHA-256 calls of nettle that the library's tests make, on the
-// system's own hashing (CNG, bcrypt.dll): Debian builds no nettle for
-// Windows. Same names and argument order as nettle's.
+// system's own hashing (CNG): Debian builds no nettle for Windows.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -30,12 +29,10 @@ inline void sha256_init(sha256_ctx *ctx) {
 }
 
 inline void sha256_update(sha256_ctx *ctx, size_t length, const uint8_t *data) {
-    // Fed in pieces that fit the call's 32-bit length.
-    while (length > 0) {
-        const ULONG piece = length > 0x40000000u ? 0x40000000u : static_cast<ULONG>(length);
+    // In pieces that fit the call's 32-bit length.
+    for (ULONG piece; length > 0; data += piece, length -= piece) {
+        piece = static_cast<ULONG>(length > 0x40000000u ? 0x40000000u : length);
         BCryptHashData(ctx->hash, const_cast<PUCHAR>(data), piece, 0);
-        data += piece;
-        length -= piece;
     }
 }
 
@@ -45,6 +42,5 @@ inline void sha256_digest(sha256_ctx *ctx, size_t length, uint8_t *digest) {
     for (size_t i = 0; i < length && i < SHA256_DIGEST_SIZE; ++i) digest[i] = full[i];
     BCryptDestroyHash(ctx->hash);
     BCryptCloseAlgorithmProvider(ctx->algorithm, 0);
-    ctx->hash = nullptr;
-    ctx->algorithm = nullptr;
+    *ctx = sha256_ctx{};
 }
