@@ -1,5 +1,4 @@
-// A test tone: a stereo 44.1 kHz sine made into an MP3 by the system's sox
-// and lame.
+// A test tone: a stereo 44.1 kHz sine made into an MP3 by sox and lame.
 #pragma once
 
 #include <filesystem>
