@@ -6,19 +6,15 @@
 
 namespace assettest {
 
-void WriteZip(const std::filesystem::path &path, const std::vector<ZipMember> &members,
-              bool deflate) {
+void WriteZip(const std::filesystem::path &path, const std::vector<ZipMember> &members) {
     zipFile zip = zipOpen(path.c_str(), APPEND_STATUS_CREATE);
     ASSERT_NE(zip, nullptr) << "cannot create " << path;
     for (const ZipMember &member : members) {
         zip_fileinfo info{};
-        ASSERT_EQ(
-            zipOpenNewFileInZip(zip, member.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                deflate ? Z_DEFLATED : 0, deflate ? Z_BEST_COMPRESSION : 0),
-            ZIP_OK);
-        ASSERT_EQ(zipWriteInFileInZip(zip, member.bytes.data(),
-                                      static_cast<unsigned>(member.bytes.size())),
+        ASSERT_EQ(zipOpenNewFileInZip(zip, member.name.c_str(), &info, nullptr, 0, nullptr, 0,
+                                      nullptr, Z_DEFLATED, Z_BEST_COMPRESSION),
                   ZIP_OK);
+        ASSERT_EQ(zipWriteInFileInZip(zip, member.bytes.data(), unsigned(member.bytes.size())), ZIP_OK);
         ASSERT_EQ(zipCloseFileInZip(zip), ZIP_OK);
     }
     ASSERT_EQ(zipClose(zip, nullptr), ZIP_OK);
@@ -32,15 +28,10 @@ MemFile MemFileOf(const std::string &bytes) {
     return file;
 }
 
-std::string Contents(const MemFile &file) {
-    return file.data == nullptr ? ""
-                                : std::string(reinterpret_cast<const char *>(file.data), file.size);
-}
-
 std::string TgaHeader(uint16_t width, uint16_t height, uint8_t depth, uint8_t descriptor) {
     return std::string("\0\0\2\0\0\0\0\0\0\0\0\0", 12) +
-           std::string{char(width),       char(width >> 8), char(height),
-                       char(height >> 8), char(depth),      char(descriptor)};
+           std::string{char(width), char(width >> 8), char(height), char(height >> 8), char(depth),
+                       char(descriptor)};
 }
 
 std::string MakeTga(uint16_t width, uint16_t height, const std::vector<Rgba> &pixels, uint8_t depth,
