@@ -310,16 +310,6 @@ TEST_F(ShellTest, TheViewFollowsTheRequestedThenTheReportedClientSize) {
     EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 300, 1}));
 }
 
-TEST_F(ShellTest, StartsTheSoundThenOpensTheSoundtrackThenAFullscreenWindow) {
-    EXPECT_EQ(Run({{1, MessageKind::Close, 0}}), 0);
-    ASSERT_GE(fake.log().size(), 4u);
-    EXPECT_THAT(std::vector<std::string>(fake.log().begin(), fake.log().begin() + 4),
-                ElementsAre("SoundInit 44100 1 2", "SoundOpen DemoFinal.mp3 2 0",
-                            "RegisterWindowClass OpenGL", "SwitchDisplayMode 640x480x32"));
-    EXPECT_EQ(fake.lastCreationTitle(), "Vandrel");
-    EXPECT_NE(soundtrackStream, nullptr);
-}
-
 TEST_F(ShellTest, AFailedStartShowsItsBoxAndEndsBeforeAnyFrame) {
     const struct {
         bool initFails, openFails;
@@ -380,9 +370,15 @@ TEST_P(EndingTest, EndsWithItsCodeAndNothingLeftOpen) {
 INSTANTIATE_TEST_SUITE_P(Loop, EndingTest, ::testing::ValuesIn(kEndings),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(ShellTest, WaitingMessagesAreHandledOnePerPassBeforeTheNextFrame) {
-    Run({{1, MessageKind::Size, 0}, {1, kKeyDown, 'A'}, {1, MessageKind::KeyUp, 'A'},
-         {3, MessageKind::Close, 0}});
+TEST_F(ShellTest, StartsSoundSoundtrackAndWindowThenHandlesWaitingMessagesOnePerPass) {
+    EXPECT_EQ(Run({{1, MessageKind::Size, 0}, {1, kKeyDown, 'A'}, {1, MessageKind::KeyUp, 'A'},
+                   {3, MessageKind::Close, 0}}),
+              0);
+    EXPECT_THAT(std::vector<std::string>(fake.log().begin(), fake.log().begin() + 4),
+                ElementsAre("SoundInit 44100 1 2", "SoundOpen DemoFinal.mp3 2 0",
+                            "RegisterWindowClass OpenGL", "SwitchDisplayMode 640x480x32"));
+    EXPECT_EQ(fake.lastCreationTitle(), "Vandrel");
+    EXPECT_NE(soundtrackStream, nullptr);
     const long first = Find("StepFrame"), second = Find("StepFrame", first + 1);
     ASSERT_GE(second, 0);
     EXPECT_THAT(
@@ -402,27 +398,19 @@ TEST_F(ShellTest, F1SwitchesToWindowedAfterRestoringTheDisplay) {
     EXPECT_EQ(fake.lastCreation()->style, kFramedStyle);
 }
 
-// A re-creation that fails (at its device context, or refused fullscreen
-// answered No) ends the run with code 0 after the frame of that pass.
+// A re-creation that fails ends the run with code 0 after the frame of that pass.
 TEST_F(ShellTest, AFailedSwitchEndsWithCode0) {
-    for (bool refused : {false, true}) {
-        platform::scripted::ScriptedPlatform platform;
-        platform.Install();
-        demoFrames = 0;
-        fullscreenMode = !refused;
-        const int code = Run([&](int frames) {
+    const int code = Run(
+        [&](int frames) {
             if (frames != 2) return;
-            refused ? platform.SetFullscreenOffered(false) : platform.Fail(Step::AcquireDeviceContext);
-            platform.Answer(MessageBoxAnswer::No);
-            platform.Post(kKeyDown, kF1);
-        }, platform);
-        EXPECT_EQ(code, 0);
-        EXPECT_EQ(demoFrames, 3);
-        ASSERT_FALSE(platform.boxes().empty());
-        EXPECT_EQ(platform.boxes().back().text,
-                  refused ? "Program Will Now Close." : "Can't Create A GL Device Context.");
-        EXPECT_EQ(platform.windowsAlive(), 0);
-    }
+            fake.Fail(Step::AcquireDeviceContext);
+            fake.Post(kKeyDown, kF1);
+        },
+        fake);
+    EXPECT_EQ(std::tie(code, demoFrames), std::tuple(0, 3));
+    ASSERT_EQ(fake.boxes().size(), 1u);
+    EXPECT_EQ(fake.boxes()[0].text, "Can't Create A GL Device Context.");
+    EXPECT_EQ(fake.windowsAlive(), 0);
 }
 
 }  // namespace
