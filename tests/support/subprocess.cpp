@@ -12,26 +12,22 @@
 #include <thread>
 
 namespace testsupport {
-namespace {
 
 // A new empty file in the temporary folder.
-std::string TempFile() {
+static std::string TempFile() {
     std::string path = (std::filesystem::temp_directory_path() / "vandrel-io-XXXXXX").string();
     const int fd = mkstemp(path.data());
     if (fd >= 0) close(fd);
     return path;
 }
 
-}  // namespace
-
 Process::Process(const std::vector<std::string> &argv, const ProcessOptions &options)
     : outPath_(TempFile()), errPath_(TempFile()) {
-    // Opened before the fork, so the file can go at once.
     const std::string inPath = TempFile();
     const int in = open(inPath.c_str(), O_RDWR);
     if (in >= 0 && write(in, options.input.data(), options.input.size()) >= 0)
         lseek(in, 0, SEEK_SET);
-    std::filesystem::remove(inPath);
+    std::filesystem::remove(inPath);  // already open: the file can go
     pid_ = fork();
     if (pid_ == 0) {
         setpgid(0, 0);  // a group of its own, so that Kill reaches its children

@@ -14,8 +14,7 @@ struct ProcessResult {
     bool timedOut = false;
     int exitCode = -1;  // valid when the program exited normally
     int signal = 0;     // the signal that ended it, or 0
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 struct ProcessOptions {
@@ -27,8 +26,8 @@ struct ProcessOptions {
 
 ProcessResult RunProcess(const std::vector<std::string> &argv, const ProcessOptions &options = {});
 
-// Starts a program without waiting for it. Wait() collects it; Kill() and the
-// destructor end it and its children.
+// A program started without waiting for it, in a process group of its own.
+// Wait() collects it; Kill() and the destructor end it and its children.
 class Process {
 public:
     Process(const std::vector<std::string> &argv, const ProcessOptions &options = {});
@@ -37,8 +36,6 @@ public:
     Process &operator=(const Process &) = delete;
 
     bool running();
-    // The program's process id (it leads a process group of its own).
-    int pid() const { return pid_; }
     ProcessResult Wait(std::chrono::milliseconds timeout);
     void Kill();
 

@@ -16,7 +16,6 @@ public:
 
     const std::filesystem::path &path() const { return path_; }
     std::filesystem::path operator/(const std::string &name) const { return path_ / name; }
-
     // Writes bytes to a file inside the folder, creating parent folders.
     std::filesystem::path Write(const std::string &name, const std::string &bytes) const;
 

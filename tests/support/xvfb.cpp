@@ -39,10 +39,7 @@ XvfbServer::XvfbServer(const std::string &screen) {
         return;
     }
     display_ = ":" + number;
-    if (const char *old = std::getenv("DISPLAY")) {
-        hadDisplay_ = true;
-        previousDisplay_ = old;
-    }
+    if (const char *old = std::getenv("DISPLAY")) previousDisplay_ = old, hadDisplay_ = true;
     setenv("DISPLAY", display_.c_str(), 1);
 }
 
@@ -52,10 +49,7 @@ XvfbServer::~XvfbServer() {
         waitpid(pid_, nullptr, 0);
     }
     if (display_.empty()) return;
-    if (hadDisplay_)
-        setenv("DISPLAY", previousDisplay_.c_str(), 1);
-    else
-        unsetenv("DISPLAY");
+    hadDisplay_ ? setenv("DISPLAY", previousDisplay_.c_str(), 1) : unsetenv("DISPLAY");
 }
 
 }  // namespace testsupport

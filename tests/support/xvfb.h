@@ -1,5 +1,5 @@
 // A private X server (Xvfb) for tests that need a real display. Starting one
-// sets DISPLAY in this process, so SDL and child programs use it.
+// sets DISPLAY in this process (until it ends), so SDL and child programs use it.
 #pragma once
 
 #include <sys/types.h>
@@ -16,15 +16,12 @@ public:
     XvfbServer &operator=(const XvfbServer &) = delete;
 
     bool ok() const { return pid_ > 0 && !display_.empty(); }
-    const std::string &display() const { return display_; }  // ":N"
     const std::string &error() const { return error_; }
 
 private:
     pid_t pid_ = -1;
-    std::string display_;
-    std::string previousDisplay_;
+    std::string display_, previousDisplay_, error_;
     bool hadDisplay_ = false;
-    std::string error_;
 };
 
 }  // namespace testsupport

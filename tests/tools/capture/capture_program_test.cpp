@@ -1,380 +1,216 @@
-// vandrel-capture run as a user runs it: the frames it writes show the
-// demo's scenes at the right moments, upright and in place; the video has
-// its frames and its sound; bad usage and a missing or failing ffmpeg end
-// with a clear message and leave nothing half-written.
+// vandrel-capture run as a user runs it: its frames show the demo's scenes at
+// the right moments, upright and in place; the video has its frames and its
+// sound; bad usage and a missing or failing ffmpeg end with a clear message
+// and leave nothing half-written.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <unzip.h>
+#include <png.h>
 
-#include <csignal>
-#include <cstdint>
+#include <cmath>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "capture_fixture.h"
+#include "tests/support/subprocess.h"
+#include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using namespace capturetest;
+const std::string kGeneratedContent = VANDREL_CONTENT_DIR;
 
-constexpr Rgb kBlack{0, 0, 0};
+struct Rgb {
+    int r = 0, g = 0, b = 0;
+};
+constexpr Rgb kBlack{0, 0, 0}, kStart{200, 40, 40}, kStart1{40, 40, 200};
 
-// Flat test pictures: the title's two layers in colours whose blends are
-// easy to tell apart.
-constexpr Rgb kStart{200, 40, 40};
-constexpr Rgb kStart1{40, 40, 200};
-
-Rgb Mix(const Rgb &under, const Rgb &over, double alpha) {
-    auto mix = [&](int u, int o) { return static_cast<int>(std::lround(u * (1 - alpha) + o * alpha)); };
-    return {mix(under.r, over.r), mix(under.g, over.g), mix(under.b, over.b)};
+// A PNG file read back as 8-bit RGB, top row first.
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    Rgb at(int x, int y) const {
+        const size_t i = (size_t(y) * width + x) * 3;
+        return {rgb[i], rgb[i + 1], rgb[i + 2]};
+    }
+};
+Picture ReadPng(const fs::path &path) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    Picture picture;
+    if (png_image_begin_read_from_file(&image, path.c_str())) {
+        image.format = PNG_FORMAT_RGB;
+        picture.rgb.resize(PNG_IMAGE_SIZE(image));
+        if (png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr))
+            picture = {int(image.width), int(image.height), std::move(picture.rgb)};
+    }
+    EXPECT_GT(picture.width, 0) << "cannot read " << path << ": " << image.message;
+    png_image_free(&image);
+    return picture;
 }
 
-void ExpectPixel(const Picture &picture, int x, int y, const Rgb &expected, int tolerance, const std::string &what) {
-    ASSERT_GT(picture.width, x);
-    ASSERT_GT(picture.height, y);
-    const Rgb actual = picture.at(x, y);
-    EXPECT_TRUE(Near(actual, expected, tolerance))
-        << what << " at (" << x << ", " << y << "): " << ToString(actual) << ", expected " << ToString(expected);
+void ExpectPixel(const Picture &picture, int x, int y, const Rgb &expected, int tolerance) {
+    ASSERT_TRUE(x < picture.width && y < picture.height);
+    const Rgb a = picture.at(x, y);
+    EXPECT_TRUE(std::abs(a.r - expected.r) <= tolerance && std::abs(a.g - expected.g) <= tolerance &&
+                std::abs(a.b - expected.b) <= tolerance)
+        << "at (" << x << ", " << y << "): (" << a.r << ", " << a.g << ", " << a.b << "), expected ("
+        << expected.r << ", " << expected.g << ", " << expected.b << ")";
+}
+
+// A 4 x 4 24-bit TGA whose upper half, as the demo shows it, is `top`.
+std::string TwoToneTga(const Rgb &top, const Rgb &bottom) {
+    std::string tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 4, 0, 24, 0};
+    for (int i = 0; i < 16; ++i) {  // bottom row first
+        const Rgb &c = i < 8 ? bottom : top;
+        tga += {char(c.b), char(c.g), char(c.r)};
+    }
+    return tga;
+}
+
+std::vector<std::string> FileNames(const fs::path &dir) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto &entry : fs::directory_iterator(dir, ec)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 class CaptureProgram : public ::testing::Test {
 protected:
-    // The working folder of the program, and a content folder of loose
-    // pictures beside it.
-    testsupport::TempDir work_;
-    testsupport::TempDir content_;
+    testsupport::ProcessResult Capture(std::vector<std::string> args,
+                                       const std::map<std::string, std::string> &env = {}) {
+        args.insert(args.begin(), VANDREL_CAPTURE_PROGRAM);
+        testsupport::ProcessOptions options;
+        options.workingDir = work_.path().string();
+        options.env = env;
+        options.timeout = std::chrono::minutes(3);
+        return testsupport::RunProcess(args, options);
+    }
+    // The program's working folder, and a folder of loose test pictures.
+    testsupport::TempDir work_, content_;
 };
 
 TEST_F(CaptureProgram, TitleFadeFramesFollowTheVirtualClock) {
     content_.Write("data/start.tga", TwoToneTga(kStart, kStart));
     content_.Write("data/start1.tga", TwoToneTga(kStart1, kStart1));
-    auto run = RunCapture({"--png", "frames", "--content", content_.path().string(), "--fps", "10", "--size",
-                           "160x120", "--from", "0.9", "--to", "8.1"},
-                          work_.path());
+    auto withCommon = [&](std::vector<std::string> args) {
+        args.insert(args.end(), {"--content", content_.path(), "--fps", "10", "--size", "160x120"});
+        return args;
+    };
+    auto run = Capture(withCommon({"--png", "frames", "--from", "0.9", "--to", "8.1"}));
     ASSERT_EQ(run.exitCode, 0) << run.err;
-
-    // Frames 9 to 80, named by their place in the timeline.
-    std::vector<std::string> expected;
-    for (int frame = 9; frame <= 80; ++frame) {
-        char name[32];
-        std::snprintf(name, sizeof name, "frame-%06d.png", frame);
-        expected.push_back(name);
+    EXPECT_NE(run.err.find("capture: 100%  81/81 frames"), std::string::npos) << run.err;
+    const std::vector<std::string> names = FileNames(work_ / "frames");
+    ASSERT_EQ(names.size(), 72u);
+    EXPECT_EQ(std::tie(names.front(), names.back()), std::tuple("frame-000009.png", "frame-000080.png"));
+    // Frame n shows n / 10 s: start1 is invisible before 3 s, then fades in over 4 s.
+    for (auto [frame, alpha] : {std::pair{10, 0.0}, {29, 0.0}, {40, 0.25}, {50, 0.5}, {70, 1.0}}) {
+        SCOPED_TRACE(frame);
+        const Picture picture = ReadPng(work_ / "frames" / names[frame - 9]);
+        ASSERT_EQ(std::tie(picture.width, picture.height), std::tuple(160, 120));
+        auto mix = [&](int a, int b) { return int(std::lround(a * (1 - alpha) + b * alpha)); };
+        ExpectPixel(picture, 80, 60, {mix(kStart.r, kStart1.r), mix(kStart.g, kStart1.g), mix(kStart.b, kStart1.b)}, 3);
+        ExpectPixel(picture, 2, 60, kBlack, 0);  // the quad leaves a black margin at the sides
     }
-    EXPECT_EQ(FileNames(work_ / "frames"), expected);
-
-    // Frame n shows n / 10 s. The second picture is invisible before 3 s,
-    // fades in with alpha (t - 3) / 4 and is opaque from 7 s on.
-    struct Probe {
-        int frame;
-        Rgb centre;
-    };
-    const Probe probes[] = {
-        {10, kStart}, {29, kStart}, {40, Mix(kStart, kStart1, 0.25)}, {50, Mix(kStart, kStart1, 0.5)},
-        {60, Mix(kStart, kStart1, 0.75)}, {70, kStart1}, {80, kStart1},
-    };
-    for (const Probe &probe : probes) {
-        char name[32];
-        std::snprintf(name, sizeof name, "frame-%06d.png", probe.frame);
-        const Picture frame = ReadPng(work_ / "frames" / name);
-        ASSERT_EQ(frame.width, 160) << name;
-        ASSERT_EQ(frame.height, 120) << name;
-        ExpectPixel(frame, 80, 60, probe.centre, 3, name);
-        // The picture quad leaves a black margin at the sides of a 4:3 frame.
-        ExpectPixel(frame, 2, 60, kBlack, 0, name);
-        ExpectPixel(frame, 157, 60, kBlack, 0, name);
-    }
-
-    // A still is the same frame as the one in a sequence: the frames before
-    // it are drawn either way.
-    auto still = RunCapture({"--at", "5", "-o", "five.png", "--content", content_.path().string(), "--fps", "10",
-                             "--size", "160x120"},
-                            work_.path());
-    ASSERT_EQ(still.exitCode, 0) << still.err;
+    // A still is the same frame as the one in a sequence.
+    ASSERT_EQ(Capture(withCommon({"--at", "5", "-o", "five.png"})).exitCode, 0);
     EXPECT_EQ(ReadPng(work_ / "five.png").rgb, ReadPng(work_ / "frames" / "frame-000050.png").rgb);
-}
-
-// Every probe of a still of the two-tone start picture: black off the quad,
-// the upper colour on its upper half, the lower colour on its lower half.
-void ExpectUprightQuad(const Picture &still, int barLeft, int pictureWidth, const Rgb &top, const Rgb &bottom) {
-    int probed = 0;
-    for (int y = 1; y < still.height; y += 7) {
-        for (int x = 1; x < still.width; x += 7) {
-            const bool inPicture = x >= barLeft && x < barLeft + pictureWidth;
-            TexCoord c = QuadCoordinate(x - barLeft, y, pictureWidth, still.height);
-            // Pixels right at an edge may go either way.
-            auto nearEdge = [](double v) { return std::abs(v) < 0.02 || std::abs(v - 0.5) < 0.02 || std::abs(v - 1) < 0.02; };
-            if (inPicture && (nearEdge(c.s) || nearEdge(c.t))) continue;
-            const bool onQuad = inPicture && c.s > 0 && c.s < 1 && c.t > 0 && c.t < 1;
-            const Rgb expected = !onQuad ? kBlack : c.t > 0.5 ? top : bottom;
-            ExpectPixel(still, x, y, expected, 2, "still");
-            ++probed;
-        }
-    }
-    EXPECT_GT(probed, 100);
 }
 
 TEST_F(CaptureProgram, StillsAreUprightAndKeepTheFourToThreePictureAtAnySize) {
     const Rgb top{30, 200, 30}, bottom{200, 30, 30};
     content_.Write("data/start.tga", TwoToneTga(top, bottom));
-
-    // Larger than the demo's window, same projection.
-    auto large = RunCapture({"--at", "1", "-o", "large.png", "--size", "800x600", "--content",
-                             content_.path().string()},
-                            work_.path());
-    ASSERT_EQ(large.exitCode, 0) << large.err;
-    const Picture largeStill = ReadPng(work_ / "large.png");
-    ASSERT_EQ(largeStill.width, 800);
-    ASSERT_EQ(largeStill.height, 600);
-    ExpectUprightQuad(largeStill, 0, 800, top, bottom);
-
-    // Wider than 4:3: the 160x120 picture centred between black bars.
-    auto wide = RunCapture({"--at", "1", "-o", "wide.png", "--size", "200x120", "--fps", "10", "--content",
-                            content_.path().string()},
-                           work_.path());
-    ASSERT_EQ(wide.exitCode, 0) << wide.err;
-    const Picture wideStill = ReadPng(work_ / "wide.png");
-    ASSERT_EQ(wideStill.width, 200);
-    ASSERT_EQ(wideStill.height, 120);
-    ExpectUprightQuad(wideStill, 20, 160, top, bottom);
-    ExpectPixel(wideStill, 25, 80, kBlack, 0, "left of the quad");
-    ExpectPixel(wideStill, 31, 80, bottom, 2, "left end of the quad");
-    ExpectPixel(wideStill, 168, 80, bottom, 2, "right end of the quad");
-    ExpectPixel(wideStill, 175, 80, kBlack, 0, "right of the quad");
-}
-
-// A picture of the generated pack, decoded straight from its TGA bytes.
-struct TgaPicture {
-    int width = 0, height = 0, bytesPerPixel = 0;
-    std::string pixels;  // rows bottom first, blue green red (alpha)
-    Rgb texel(int x, int yFromBottom) const {
-        x = std::clamp(x, 0, width - 1);
-        yFromBottom = std::clamp(yFromBottom, 0, height - 1);
-        const size_t i = (static_cast<size_t>(yFromBottom) * width + x) * bytesPerPixel;
-        auto at = [&](size_t k) { return static_cast<int>(static_cast<uint8_t>(pixels[i + k])); };
-        return {at(2), at(1), at(0)};
-    }
-};
-
-TgaPicture ReadPackedTga(const std::string &member) {
-    TgaPicture picture;
-    unzFile zip = unzOpen((fs::path(kGeneratedContent) / "data.dat").c_str());
-    if (zip == nullptr) {
-        ADD_FAILURE() << "the build did not write content/data.dat";
-        return picture;
-    }
-    unz_file_info info;
-    std::string bytes;
-    if (unzLocateFile(zip, member.c_str(), 1) == UNZ_OK &&
-        unzGetCurrentFileInfo(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK &&
-        unzOpenCurrentFile(zip) == UNZ_OK) {
-        bytes.resize(info.uncompressed_size);
-        if (unzReadCurrentFile(zip, bytes.data(), static_cast<unsigned>(bytes.size())) !=
-            static_cast<int>(bytes.size()))
-            bytes.clear();
-        unzCloseCurrentFile(zip);
-    }
-    unzClose(zip);
-    if (bytes.size() < 18) {
-        ADD_FAILURE() << "cannot read " << member << " from data.dat";
-        return picture;
-    }
-    auto byte = [&](size_t i) { return static_cast<int>(static_cast<uint8_t>(bytes[i])); };
-    picture.width = byte(12) | byte(13) << 8;
-    picture.height = byte(14) | byte(15) << 8;
-    picture.bytesPerPixel = byte(16) / 8;
-    picture.pixels = bytes.substr(18);
-    EXPECT_EQ(picture.pixels.size(), static_cast<size_t>(picture.width) * picture.height * picture.bytesPerPixel);
-    return picture;
-}
-
-// How many probes of a 4:3 frame differ from the picture quad showing
-// `picture`: a probe matches when it is close to one of the texels around
-// the spot it falls on (so rounding at texel edges does not count).
-int Mismatches(const Picture &frame, const TgaPicture &picture, int *probed) {
-    int misses = 0;
-    *probed = 0;
-    for (int y = 3; y < frame.height; y += 9) {
-        for (int x = 3; x < frame.width; x += 9) {
-            const TexCoord c = QuadCoordinate(x, y, frame.width, frame.height);
-            if (c.s < 0.01 || c.s > 0.99 || c.t < 0.01 || c.t > 0.99) continue;
-            const int tx = static_cast<int>(c.s * picture.width), ty = static_cast<int>(c.t * picture.height);
-            bool matched = false;
-            for (int dy = -1; dy <= 1 && !matched; ++dy)
-                for (int dx = -1; dx <= 1 && !matched; ++dx)
-                    matched = Near(frame.at(x, y), picture.texel(tx + dx, ty + dy), 2);
-            misses += matched ? 0 : 1;
-            ++*probed;
+    // The quad, 1 unit wide at distance 1 under a 45-degree projection, spans
+    // 0.5 / (tan(22.5 deg) * 4 / 3) of a 4:3 picture's half width and more than its height.
+    const struct {
+        const char *size;
+        int width, height, barLeft, pictureWidth;
+    } sizes[] = {{"800x600", 800, 600, 0, 800}, {"200x120", 200, 120, 20, 160}};
+    for (const auto &s : sizes) {
+        SCOPED_TRACE(s.size);
+        auto run = Capture({"--at", "1", "-o", "still.png", "--size", s.size, "--content", content_.path()});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const Picture still = ReadPng(work_ / "still.png");
+        ASSERT_EQ(std::tie(still.width, still.height), std::tie(s.width, s.height));
+        const int centre = s.barLeft + s.pictureWidth / 2;
+        const int half = int(0.5 / (std::tan(M_PI / 8) * 4 / 3) * s.pictureWidth / 2);
+        for (int y : {s.height / 8, s.height * 3 / 8, s.height * 5 / 8, s.height * 7 / 8}) {
+            const Rgb &colour = y < s.height / 2 ? top : bottom;
+            for (int x : {centre - half + 3, centre, centre + half - 3}) ExpectPixel(still, x, y, colour, 2);
+            for (int x : {s.barLeft / 2, centre - half - 3, centre + half + 3}) ExpectPixel(still, x, y, kBlack, 0);
         }
     }
-    return misses;
-}
-
-TEST_F(CaptureProgram, FramesShowTheGeneratedTitlePicturesAtTheirMoments) {
-    auto run = RunCapture({"--png", "frames", "--content", kGeneratedContent, "--fps", "1", "--size", "320x240",
-                           "--from", "1", "--to", "9"},
-                          work_.path());
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    ASSERT_EQ(FileNames(work_ / "frames").size(), 8u);
-    const TgaPicture start = ReadPackedTga("data/start.tga"), start1 = ReadPackedTga("data/start1.tga");
-    ASSERT_EQ(start.width, 256);
-    ASSERT_EQ(start1.width, 256);
-
-    const Picture atOne = ReadPng(work_ / "frames" / "frame-000001.png");
-    const Picture atEight = ReadPng(work_ / "frames" / "frame-000008.png");
-    int probed = 0;
-    // At 1 s the first picture alone, at 8 s the second one opaque over it.
-    EXPECT_EQ(Mismatches(atOne, start, &probed), 0);
-    EXPECT_GT(probed, 500);
-    EXPECT_EQ(Mismatches(atEight, start1, &probed), 0);
-    // The two pictures differ enough that the probes tell them apart.
-    EXPECT_GT(Mismatches(atOne, start1, &probed), probed / 2);
-    EXPECT_GT(Mismatches(atEight, start, &probed), probed / 2);
 }
 
 TEST_F(CaptureProgram, CoversTheWholeTimelineWithoutEndingTheDemo) {
-    // At one frame per second: frames 0 to 119, the last one still I16.
-    auto run = RunCapture({"--png", "all", "--content", kGeneratedContent, "--fps", "1", "--size", "32x24"},
-                          work_.path());
+    auto run = Capture({"--png", "all", "--content", kGeneratedContent, "--fps", "1", "--size", "32x24"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::vector<std::string> names = FileNames(work_ / "all");
     ASSERT_EQ(names.size(), 120u);
-    EXPECT_EQ(names.front(), "frame-000000.png");
-    EXPECT_EQ(names.back(), "frame-000119.png");
+    EXPECT_EQ(std::tie(names.front(), names.back()), std::tuple("frame-000000.png", "frame-000119.png"));
     const Picture last = ReadPng(work_ / "all" / names.back());
     int lit = 0;
-    for (int y = 0; y < last.height; ++y)
-        for (int x = 0; x < last.width; ++x) lit += Near(last.at(x, y), kBlack, 16) ? 0 : 1;
+    for (size_t i = 0; i < last.rgb.size(); i += 3) lit += last.rgb[i] + last.rgb[i + 1] + last.rgb[i + 2] > 48;
     EXPECT_GT(lit, last.width * last.height / 2) << "the last frame shows a picture";
 }
 
-nlohmann::json Probe(const fs::path &video) {
-    auto probe = testsupport::RunProcess({"ffprobe", "-v", "error", "-count_frames", "-show_entries",
-                                          "stream=codec_type,codec_name,width,height,pix_fmt,nb_read_frames,duration",
-                                          "-of", "json", video.string()});
-    EXPECT_EQ(probe.exitCode, 0) << probe.err;
-    return nlohmann::json::parse(probe.out, nullptr, false);
-}
-
 TEST_F(CaptureProgram, VideoHasItsFramesAndTheSoundtrackCutToItsLength) {
-    auto run = RunCapture({"-o", "clip.mp4", "--content", kGeneratedContent, "--fps", "10", "--size", "160x120",
-                           "--from", "2", "--to", "5"},
-                          work_.path());
+    auto run = Capture({"-o", "clip.mp4", "--content", kGeneratedContent, "--fps", "10", "--size", "160x120",
+                        "--from", "2", "--to", "5"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("clip.mp4"), std::string::npos) << run.out;
     EXPECT_EQ(FileNames(work_.path()), std::vector<std::string>{"clip.mp4"});
-
-    const nlohmann::json info = Probe(work_ / "clip.mp4");
-    ASSERT_TRUE(info.contains("streams")) << info.dump();
-    int videos = 0, audios = 0;
-    for (const auto &stream : info["streams"]) {
-        if (stream["codec_type"] == "video") {
-            ++videos;
-            EXPECT_EQ(stream["codec_name"], "h264");
-            EXPECT_EQ(stream["pix_fmt"], "yuv420p");
-            EXPECT_EQ(stream["width"], 160);
-            EXPECT_EQ(stream["height"], 120);
-            EXPECT_EQ(stream["nb_read_frames"], "30");
-        } else if (stream["codec_type"] == "audio") {
-            ++audios;
-            EXPECT_EQ(stream["codec_name"], "aac");
-            const double duration = std::stod(stream["duration"].get<std::string>());
-            EXPECT_NEAR(duration, 3.0, 0.1);
-        }
-    }
-    EXPECT_EQ(videos, 1);
-    EXPECT_EQ(audios, 1);
+    auto probe = testsupport::RunProcess({"ffprobe", "-v", "error", "-count_frames", "-show_entries",
+                                          "stream=codec_type,codec_name,width,height,pix_fmt,nb_read_frames,duration",
+                                          "-of", "json", (work_ / "clip.mp4").string()});
+    ASSERT_EQ(probe.exitCode, 0) << probe.err;
+    const nlohmann::json streams = nlohmann::json::parse(probe.out)["streams"];
+    ASSERT_EQ(streams.size(), 2u) << probe.out;
+    const nlohmann::json &video = streams[0]["codec_type"] == "video" ? streams[0] : streams[1];
+    const nlohmann::json &audio = streams[0]["codec_type"] == "video" ? streams[1] : streams[0];
+    EXPECT_EQ(video["codec_name"], "h264");
+    EXPECT_EQ(video["pix_fmt"], "yuv420p");
+    EXPECT_EQ(std::tie(video["width"], video["height"]), std::tuple(160, 120));
+    EXPECT_EQ(video["nb_read_frames"], "30");
+    EXPECT_EQ(audio["codec_type"], "audio");
+    EXPECT_NEAR(std::stod(audio["duration"].get<std::string>()), 3.0, 0.1);
 }
 
 TEST_F(CaptureProgram, BadUsageExitsWithTwoAndWritesNothing) {
-    for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
-             {"--fps", "0"}, {"--bogus"}, {"extra"}, {"--size", "641x480"}, {"--at", "130"}, {"--at"},
-             {"--from", "9", "--to", "8"}}) {
-        auto run = RunCapture(args, work_.path());
+    for (const std::vector<std::string> &args :
+         std::vector<std::vector<std::string>>{{"--fps", "0"}, {"--bogus"}, {"--at"}, {"--from", "9", "--to", "8"}}) {
+        auto run = Capture(args);
         EXPECT_EQ(run.exitCode, 2) << args.front();
         EXPECT_NE(run.err.find("vandrel-capture: "), std::string::npos) << run.err;
         EXPECT_NE(run.err.find("--help"), std::string::npos) << run.err;
     }
     EXPECT_TRUE(FileNames(work_.path()).empty());
-
-    auto help = RunCapture({"--help"}, work_.path());
+    auto help = Capture({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("usage: vandrel-capture", 0), 0u) << help.out;
 }
 
-TEST_F(CaptureProgram, MissingFfmpegOrSoundtrackFailsClearly) {
-    testsupport::TempDir emptyBin;
-    auto noFfmpeg = RunCapture({"--content", kGeneratedContent, "--fps", "10", "--size", "160x120", "--to", "1"},
-                               work_.path(), {{"PATH", emptyBin.path().string()}});
+TEST_F(CaptureProgram, AMissingOrFailingFfmpegOrSoundtrackIsReportedAndLeavesNoFile) {
+    testsupport::TempDir bin;
+    const std::vector<std::string> args = {"--content", kGeneratedContent, "--fps", "10", "--size", "160x120",
+                                           "--to", "1"};
+    auto noFfmpeg = Capture(args, {{"PATH", bin.path().string()}});
     EXPECT_EQ(noFfmpeg.exitCode, 1);
     EXPECT_NE(noFfmpeg.err.find("ffmpeg was not found"), std::string::npos) << noFfmpeg.err;
-    EXPECT_TRUE(FileNames(work_.path()).empty());
-
+    // A stand-in that starts its output (the last argument), then gives up.
+    const fs::path script = bin.Write("ffmpeg", "#!/bin/sh\nfor a in \"$@\"; do out=\"$a\"; done\n"
+                                                "echo half a video > \"$out\"\necho 'an early message' >&2\n"
+                                                "echo 'Conversion failed: the stand-in gave up' >&2\nexit 1\n");
+    fs::permissions(script, fs::perms::owner_all);
+    auto failing = Capture(args, {{"PATH", bin.path().string() + ":/usr/bin:/bin"}});
+    EXPECT_EQ(failing.exitCode, 1);
+    EXPECT_NE(failing.err.find("ffmpeg failed (exit code 1)"), std::string::npos) << failing.err;
+    EXPECT_NE(failing.err.find("Conversion failed: the stand-in gave up"), std::string::npos) << failing.err;
     content_.Write("data/start.tga", TwoToneTga(kStart, kStart));
-    auto noMusic = RunCapture({"--content", content_.path().string(), "--fps", "10", "--size", "160x120"},
-                              work_.path());
+    auto noMusic = Capture({"--content", content_.path(), "--fps", "10", "--size", "160x120"});
     EXPECT_EQ(noMusic.exitCode, 1);
     EXPECT_NE(noMusic.err.find("DemoFinal.mp3"), std::string::npos) << noMusic.err;
-
-    fs::create_directory(work_ / "taken");
-    auto folderAsFile = RunCapture({"--at", "1", "-o", "taken", "--content", content_.path().string()}, work_.path());
-    EXPECT_EQ(folderAsFile.exitCode, 1);
-    EXPECT_NE(folderAsFile.err.find("is a folder"), std::string::npos) << folderAsFile.err;
-    fs::remove(work_ / "taken");
-
-    auto noContent = RunCapture({"--at", "1", "--content", (work_ / "nowhere").string()}, work_.path());
-    EXPECT_EQ(noContent.exitCode, 1);
-    EXPECT_NE(noContent.err.find("nowhere"), std::string::npos) << noContent.err;
-    EXPECT_TRUE(FileNames(work_.path()).empty());
-}
-
-// A stand-in for ffmpeg: a shell script placed first on PATH.
-fs::path FakeFfmpeg(const testsupport::TempDir &bin, const std::string &body) {
-    const fs::path script = bin.Write("ffmpeg", "#!/bin/sh\n# the output file is the last argument\n"
-                                                "for a in \"$@\"; do out=\"$a\"; done\n" +
-                                                    body);
-    fs::permissions(script, fs::perms::owner_all);
-    return script;
-}
-
-TEST_F(CaptureProgram, FailingFfmpegIsReportedWithItsMessagesAndLeavesNoFile) {
-    testsupport::TempDir bin;
-    FakeFfmpeg(bin, "echo half a video > \"$out\"\n"
-                    "echo 'an early message' >&2\n"
-                    "echo 'Conversion failed: the stand-in gave up' >&2\n"
-                    "exit 1\n");
-    auto run = RunCapture({"-o", "out.mp4", "--content", kGeneratedContent, "--fps", "10", "--size", "160x120",
-                           "--to", "2"},
-                          work_.path(), {{"PATH", bin.path().string() + ":/usr/bin:/bin"}});
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("ffmpeg failed (exit code 1)"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("Conversion failed: the stand-in gave up"), std::string::npos) << run.err;
-    EXPECT_TRUE(FileNames(work_.path()).empty());
-}
-
-TEST_F(CaptureProgram, InterruptRemovesThePartialVideo) {
-    testsupport::TempDir bin;
-    // Starts its output, then reads nothing: the capture stalls on a full pipe.
-    FakeFfmpeg(bin, ": > \"$out\"\nexec sleep 60\n");
-    testsupport::ProcessOptions options;
-    options.workingDir = work_.path().string();
-    options.env = {{"PATH", bin.path().string() + ":/usr/bin:/bin"}};
-    testsupport::Process capture({kCaptureProgram, "-o", "out.mp4", "--content", kGeneratedContent, "--fps", "10",
-                                  "--size", "160x120"},
-                                 options);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (FileNames(work_.path()).empty() && capture.running() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_FALSE(FileNames(work_.path()).empty()) << "the stand-in never started its output";
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    ASSERT_EQ(kill(capture.pid(), SIGINT), 0);
-    auto run = capture.Wait(std::chrono::seconds(30));
-    EXPECT_FALSE(run.timedOut);
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("interrupted"), std::string::npos) << run.err;
     EXPECT_TRUE(FileNames(work_.path()).empty());
 }
 
