@@ -9,13 +9,9 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
-#include "archive.h"
-#include "cipher.h"
-#include "library_state.h"
 #include "log.h"
 #include "quorbenhal.h"
 #include "tests/support/shared_data.h"
-#include "unpack.h"
 
 namespace rartest {
 
@@ -110,61 +106,6 @@ std::string CorpusTestName(const ::testing::TestParamInfo<CorpusArchive> &info) 
     std::string name = info.param.file.empty() ? "CorpusMissing" : info.param.folder + "_" + info.param.file;
     for (char &c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
     return name;
-}
-
-namespace {
-uint8_t *sessionWindow = nullptr;
-}
-
-UnpackResult RunUnpack(const std::string &packed, uint32_t size, bool solid, bool fresh, bool wanted) {
-    using namespace quorbenhal;
-    BuildCrcTable();
-    if (fresh || sessionWindow == nullptr) {
-        EndUnpackSession();
-        sessionWindow = static_cast<uint8_t *>(calloc(kWindowSize, 1));
-        StartUnpackSession(sessionWindow);
-    }
-    archiveFile = tmpfile();
-    fwrite(packed.data(), 1, packed.size(), archiveFile);
-    rewind(archiveFile);
-    remainingPacked = static_cast<uint32_t>(packed.size());
-    remainingOutput = size;
-    cryptVersion = 0;
-    fileHeader = RarFileHeader{};
-    fileHeader.flags = solid ? 0x10 : 0;
-    UnpackResult result;
-    std::string buffer(size + 1u, '\xEE');
-    outputEnabled = wanted;
-    outputBuffer = wanted ? reinterpret_cast<uint8_t *>(buffer.data()) : nullptr;
-    outputCapacity = size;
-    outputCount = &result.stored;
-    UnpackFile(sessionWindow);
-    EXPECT_EQ(buffer[size], '\xEE') << "output buffer overrun";
-    result.output = buffer.substr(0, wanted ? result.stored : 0);
-    fclose(archiveFile);
-    archiveFile = nullptr;
-    outputBuffer = nullptr;
-    outputCount = nullptr;
-    return result;
-}
-
-void EndUnpackSession() {
-    free(sessionWindow);
-    sessionWindow = nullptr;
-}
-
-void PutHeader(rarwriter::BitWriter &w, int channels, bool keep, const std::vector<uint8_t> &lengths) {
-    w.Write(channels > 0, 1);
-    w.Write(keep, 1);
-    if (channels > 0) w.Write(channels - 1, 2);
-    for (int i = 0; i < 19; ++i) w.Write(5, 4);
-    for (uint8_t l : lengths) w.Write(l, 5);
-}
-
-void PutLzTables(rarwriter::BitWriter &w) {
-    std::vector<uint8_t> lengths(374);
-    for (size_t i = 0; i < lengths.size(); ++i) lengths[i] = i < 298 ? 9 : i < 346 ? 6 : 5;
-    PutHeader(w, 0, false, lengths);
 }
 
 }  // namespace rartest

@@ -1,6 +1,5 @@
 // Helpers shared by the library's tests: the entry operations in C++ terms,
-// a private debug log, the unpacker driven over one packed stream, and
-// hand-made block headers.
+// a private debug log and the shared corpora.
 #pragma once
 
 #include <cstdint>
@@ -49,28 +48,9 @@ struct CorpusArchive {
     std::filesystem::path path, manifest;
     const char *Password() const { return password ? password->c_str() : nullptr; }
 };
-// Every archive listed in ../shared/corpus/<folder>/manifest.json, or one
-// placeholder without a file (its tests skip) when the corpora are absent.
+// Every archive in ../shared/corpus/<folder>/manifest.json, or one placeholder without a file when absent.
 std::vector<CorpusArchive> CorpusArchives(const std::vector<std::string> &folders);
 void PrintTo(const CorpusArchive &a, std::ostream *os);
 std::string CorpusTestName(const ::testing::TestParamInfo<CorpusArchive> &info);
-
-// Decodes `packed` as the current entry with UnpackFile. fresh: a new session
-// (zeroed window, state forgotten); solid: the entry has the solid flag;
-// wanted: its bytes go to an output buffer of `size` bytes.
-struct UnpackResult {
-    std::string output;
-    uint32_t stored = 0;  // the count behind outputCount
-};
-UnpackResult RunUnpack(const std::string &packed, uint32_t size, bool solid = false, bool fresh = true,
-                       bool wanted = true);
-void EndUnpackSession();
-
-// A hand-made block header (channels 0: LZ) whose 19 code-length codes are
-// all 5 bits long, so length symbol k is k in 5 bits; `lengths` follow as such.
-void PutHeader(rarwriter::BitWriter &w, int channels, bool keep, const std::vector<uint8_t> &lengths = {});
-// An LZ header with flat codes (main symbols 9 bits, distances 6, lengths 5):
-// every symbol's code is then its own value.
-void PutLzTables(rarwriter::BitWriter &w);
 
 }  // namespace rartest
