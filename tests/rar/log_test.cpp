@@ -6,7 +6,7 @@
 
 #include <chrono>
 #include <optional>
-#include <sstream>
+#include <regex>
 #include <thread>
 
 #include "log.h"
@@ -24,33 +24,22 @@ struct Entry {
     std::string file, text;
 };
 
-// The entries of a log file, or none when the banner, the build line
-// ("(executable compiled on Mmm dd yyyy at hh:mm:ss)"), the blank line or an
-// entry's layout differs from what the library writes.
+// The entries of a log, or none when the banner, the build line, the blank line or an entry's layout differs.
 std::optional<std::vector<Entry>> Entries(const std::string &log) {
+    static const std::regex head(R"(\(executable compiled on [A-Z][a-z]{2} [ \d]\d \d{4} at \d\d:\d\d:\d\d\)\n\n)"),
+        entry(R"( +(\d+) ms \(line \d+ in ([^\n]+)\):\n {14}- ([^\n]*)\n)");
+    std::smatch m;
     if (log.rfind(kBanner, 0) != 0) return std::nullopt;
-    std::istringstream lines(log.substr(kBanner.size()));
-    std::string line, text;
-    const std::string shape = "(executable compiled on Aaa _9 9999 at 99:99:99)";
-    std::getline(lines, line);
-    for (size_t i = 0; i < shape.size(); ++i) {
-        const char c = i < line.size() ? line[i] : '\0', s = shape[i];
-        if (!(s == 'A' ? isupper(c) : s == 'a' ? islower(c) : s == '9' ? isdigit(c) : s == '_' ? c == ' ' || isdigit(c) : c == s))
-            return std::nullopt;
-    }
-    if (line.size() != shape.size() || !std::getline(lines, line) || !line.empty()) return std::nullopt;
+    auto at = log.begin() + kBanner.size();
+    if (!std::regex_search(at, log.end(), m, head, std::regex_constants::match_continuous)) return std::nullopt;
     std::vector<Entry> entries;
-    while (std::getline(lines, line)) {
-        const unsigned long ms = strtoul(line.c_str(), nullptr, 10);
-        char head[32];  // the time right-aligned in 8 or more columns
-        snprintf(head, sizeof head, " %8lu ms (line ", ms);
-        const size_t at = line.find(" in ");
-        if (line.rfind(head, 0) != 0 || at == std::string::npos || !line.ends_with("):") || !std::getline(lines, text) ||
-            text.rfind("              - ", 0) != 0)
-            return std::nullopt;
-        entries.push_back({ms, line.substr(at + 4, line.size() - at - 6), text.substr(16)});
+    for (at = m[0].second; std::regex_search(at, log.end(), m, entry, std::regex_constants::match_continuous); at = m[0].second) {
+        char time[32];  // right-aligned in 8 or more columns
+        snprintf(time, sizeof time, " %8lu", std::stoul(m[1]));
+        if (m[0].str().rfind(std::string(time) + " ms", 0) != 0) return std::nullopt;
+        entries.push_back({std::stoul(m[1]), m[2], m[3]});
     }
-    return entries;
+    return at == log.end() ? std::optional(entries) : std::nullopt;
 }
 
 std::string Format(uint32_t ms, unsigned line, const char *file, const char *text) {
