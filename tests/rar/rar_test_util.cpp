@@ -51,7 +51,7 @@ Extracted Extract(const std::filesystem::path &archive, const std::string &name,
 }
 
 namespace {
-// Every test program logs into a folder of its own, never the shared temporary folder.
+// Every test program logs into a folder of its own.
 class PrivateLogEnvironment : public ::testing::Environment {
     std::unique_ptr<PrivateLog> log_;
     void SetUp() override { log_ = std::make_unique<PrivateLog>(); }
@@ -60,21 +60,18 @@ class PrivateLogEnvironment : public ::testing::Environment {
 ::testing::Environment *const privateLogEnvironment = ::testing::AddGlobalTestEnvironment(new PrivateLogEnvironment);
 }  // namespace
 
-PrivateLog::PrivateLog() : path_(dir_ / "debug_unrar.txt") {
+PrivateLog::PrivateLog() {
     quorbenhal::logNotStarted = 0;
-    quorbenhal::RarLogStart(path_.string().c_str());
+    quorbenhal::RarLogStart((dir_ / "debug_unrar.txt").string().c_str());
 }
-
-std::string PrivateLog::Text() const { return testsupport::ReadFile(path_); }
 
 std::vector<std::string> PrivateLog::Messages() const {
     std::vector<std::string> out;
-    const std::string text = Text(), marker = "\n              - ";
+    const std::string text = testsupport::ReadFile(dir_ / "debug_unrar.txt"), marker = "\n              - ";
     for (size_t pos = 0; (pos = text.find(marker, pos)) != std::string::npos;) {
         pos += marker.size();
         std::string message = text.substr(pos, text.find('\n', pos) - pos);
-        // The log is a text file: on Windows its lines end in CR LF.
-        if (!message.empty() && message.back() == '\r') message.pop_back();
+        if (!message.empty() && message.back() == '\r') message.pop_back();  // CR LF on Windows
         out.push_back(message);
     }
     return out;

@@ -2,13 +2,12 @@
 // a private debug log and the shared corpora.
 #pragma once
 
-#include <cstdint>
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "rar_writer.h"
 #include "tests/support/temp_dir.h"
@@ -17,7 +16,7 @@ namespace rartest {
 
 std::string Sha256Hex(const std::string &data);
 
-// The names RarListFiles returns (the list is freed); *count gets its result.
+// The names RarListFiles returns; *count gets its result.
 std::vector<std::string> ListNames(const std::filesystem::path &archive, int *count = nullptr);
 
 struct Extracted {
@@ -27,23 +26,20 @@ struct Extracted {
 };
 Extracted Extract(const std::filesystem::path &archive, const std::string &name, const char *password = nullptr);
 
-// Restarts the debug log in a file of its own, so a test sees only its own entries.
+// Restarts the debug log in a file of its own; Messages() are its entries' texts in order.
 class PrivateLog {
 public:
     PrivateLog();
-    std::string Text() const;
-    std::vector<std::string> Messages() const;  // each entry's text, in order
-    const std::filesystem::path &path() const { return path_; }
+    std::vector<std::string> Messages() const;
 
 private:
     testsupport::TempDir dir_;
-    std::filesystem::path path_;
 };
 
-// One archive of the shared corpora, from its folder's manifest.
+// One archive of a manifest's "archives"; no file when the corpora are absent.
 struct CorpusArchive {
-    std::string folder, file;  // file empty: the corpora are not on this machine
-    size_t index = 0;          // in the manifest's "archives"
+    std::string folder, file;
+    size_t index = 0;
     std::optional<std::string> password;
     std::filesystem::path path, manifest;
     const char *Password() const { return password ? password->c_str() : nullptr; }
