@@ -149,7 +149,7 @@ BuiltArchive BuildArchiveWithLayout(const ArchiveSpec &plan) {
 
     BuiltArchive out;
     std::string &a = out.bytes;
-    a = std::string("Rar!\x1a\x07\x00", 7) + BlockBytes({0, 0x73, uint16_t(plan.mainFlags | (plan.solid ? kMainSolid : 0)),
+    a = std::string("Rar!\x1a\x07\x00", 7) + BlockBytes({0, 0x73, uint16_t(plan.solid ? kMainSolid : 0),
                                   std::string(6, '\0') + plan.mainExtra});  // two reserved fields, then the extra bytes
     auto blocksAt = [&](size_t position) {
         for (const RawBlock &b : plan.blocks)

@@ -23,12 +23,10 @@ struct Slots {
         for (int b : extraBits) base[count] = next, bits[count++] = b, next += 1u << b;
     }
     int Find(uint32_t value) const {
-        for (int i = count - 1; i >= 0; --i)
-            if (base[i] <= value) {
-                if (value - base[i] < (1u << bits[i])) return i;
-                break;
-            }
-        throw std::invalid_argument("length or distance out of range");
+        int i = count - 1;
+        while (i > 0 && base[i] > value) --i;
+        if (value - base[i] >= (1u << bits[i])) throw std::invalid_argument("length or distance out of range");
+        return i;
     }
     int ExtraBits(uint32_t value) const { return bits[Find(value)]; }
 };

@@ -113,7 +113,6 @@ struct RawBlock {
 
 struct ArchiveSpec {
     bool solid = false;
-    uint16_t mainFlags = 0;
     std::string mainExtra = {};
     std::vector<EntrySpec> entries = {};
     std::vector<RawBlock> blocks = {};
