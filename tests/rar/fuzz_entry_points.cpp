@@ -1,8 +1,6 @@
-// libFuzzer target for the two entry operations. The input is an archive
-// file; its first byte also picks the password (none, empty, or one) so that
-// the cipher paths run too. Every run lists the archive, extracts the first
-// listed names and a name that is not there (which walks the whole archive),
-// and frees everything: ASan reports any leak.
+// libFuzzer target for the two entry operations: the input is an archive (its
+// first byte picks the password); every run lists it, extracts the first names
+// and a missing one, and frees everything.
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -12,15 +10,10 @@
 #include "log.h"
 #include "quorbenhal.h"
 
-namespace {
-
-char archivePath[4096];
-
-}  // namespace
+static char archivePath[4096];
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    // No debug log while fuzzing: millions of runs would fill the disk. The
-    // messages are still composed, so their formatting runs.
+    // No log file (millions of runs), but the messages are still composed.
     quorbenhal::logNotStarted = 0;
     const char *tmp = getenv("TMPDIR");
     snprintf(archivePath, sizeof archivePath, "%s/quorbenhal-fuzz-XXXXXX", tmp && *tmp ? tmp : "/tmp");
@@ -36,7 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (file == nullptr) return 0;
     fwrite(data, 1, size, file);
     fclose(file);
-
     const char *passwords[] = {nullptr, "", "password", "7s3shP"};
     const char *password = passwords[size > 0 ? data[0] & 3 : 0];
 
@@ -46,16 +38,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     for (RarListEntry *e = list; e != nullptr && tried < 3; e = e->next, ++tried) {
         unsigned char *out = nullptr;
         uint32_t outSize = 0;
-        if (RarExtractToMemory(&out, &outSize, e->name, archivePath, password)) {
-            if (out == nullptr) abort();
-        } else if (out != nullptr || outSize != 0) {
-            abort();
-        }
+        const int ok = RarExtractToMemory(&out, &outSize, e->name, archivePath, password);
+        if (ok ? out == nullptr : out != nullptr || outSize != 0) abort();
         free(out);
     }
     if (count < 0 || (count == 0) != (list == nullptr)) abort();
     RarFreeList(list);
-
     unsigned char *out = nullptr;
     uint32_t outSize = 0;
     if (RarExtractToMemory(&out, &outSize, "\x01not in any archive", archivePath, password)) abort();

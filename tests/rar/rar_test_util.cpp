@@ -9,13 +9,9 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
-#include "archive.h"
-#include "cipher.h"
-#include "library_state.h"
 #include "log.h"
 #include "quorbenhal.h"
 #include "tests/support/shared_data.h"
-#include "unpack.h"
 
 namespace rartest {
 
@@ -55,7 +51,7 @@ Extracted Extract(const std::filesystem::path &archive, const std::string &name,
 }
 
 namespace {
-// Every test program logs into a folder of its own, never the shared temporary folder.
+// Every test program logs into a folder of its own.
 class PrivateLogEnvironment : public ::testing::Environment {
     std::unique_ptr<PrivateLog> log_;
     void SetUp() override { log_ = std::make_unique<PrivateLog>(); }
@@ -64,21 +60,18 @@ class PrivateLogEnvironment : public ::testing::Environment {
 ::testing::Environment *const privateLogEnvironment = ::testing::AddGlobalTestEnvironment(new PrivateLogEnvironment);
 }  // namespace
 
-PrivateLog::PrivateLog() : path_(dir_ / "debug_unrar.txt") {
+PrivateLog::PrivateLog() {
     quorbenhal::logNotStarted = 0;
-    quorbenhal::RarLogStart(path_.string().c_str());
+    quorbenhal::RarLogStart((dir_ / "debug_unrar.txt").string().c_str());
 }
-
-std::string PrivateLog::Text() const { return testsupport::ReadFile(path_); }
 
 std::vector<std::string> PrivateLog::Messages() const {
     std::vector<std::string> out;
-    const std::string text = Text(), marker = "\n              - ";
+    const std::string text = testsupport::ReadFile(dir_ / "debug_unrar.txt"), marker = "\n              - ";
     for (size_t pos = 0; (pos = text.find(marker, pos)) != std::string::npos;) {
         pos += marker.size();
         std::string message = text.substr(pos, text.find('\n', pos) - pos);
-        // The log is a text file: on Windows its lines end in CR LF.
-        if (!message.empty() && message.back() == '\r') message.pop_back();
+        if (!message.empty() && message.back() == '\r') message.pop_back();  // CR LF on Windows
         out.push_back(message);
     }
     return out;
@@ -110,61 +103,6 @@ std::string CorpusTestName(const ::testing::TestParamInfo<CorpusArchive> &info) 
     std::string name = info.param.file.empty() ? "CorpusMissing" : info.param.folder + "_" + info.param.file;
     for (char &c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
     return name;
-}
-
-namespace {
-uint8_t *sessionWindow = nullptr;
-}
-
-UnpackResult RunUnpack(const std::string &packed, uint32_t size, bool solid, bool fresh, bool wanted) {
-    using namespace quorbenhal;
-    BuildCrcTable();
-    if (fresh || sessionWindow == nullptr) {
-        EndUnpackSession();
-        sessionWindow = static_cast<uint8_t *>(calloc(kWindowSize, 1));
-        StartUnpackSession(sessionWindow);
-    }
-    archiveFile = tmpfile();
-    fwrite(packed.data(), 1, packed.size(), archiveFile);
-    rewind(archiveFile);
-    remainingPacked = static_cast<uint32_t>(packed.size());
-    remainingOutput = size;
-    cryptVersion = 0;
-    fileHeader = RarFileHeader{};
-    fileHeader.flags = solid ? 0x10 : 0;
-    UnpackResult result;
-    std::string buffer(size + 1u, '\xEE');
-    outputEnabled = wanted;
-    outputBuffer = wanted ? reinterpret_cast<uint8_t *>(buffer.data()) : nullptr;
-    outputCapacity = size;
-    outputCount = &result.stored;
-    UnpackFile(sessionWindow);
-    EXPECT_EQ(buffer[size], '\xEE') << "output buffer overrun";
-    result.output = buffer.substr(0, wanted ? result.stored : 0);
-    fclose(archiveFile);
-    archiveFile = nullptr;
-    outputBuffer = nullptr;
-    outputCount = nullptr;
-    return result;
-}
-
-void EndUnpackSession() {
-    free(sessionWindow);
-    sessionWindow = nullptr;
-}
-
-void PutHeader(rarwriter::BitWriter &w, int channels, bool keep, const std::vector<uint8_t> &lengths) {
-    w.Write(channels > 0, 1);
-    w.Write(keep, 1);
-    if (channels > 0) w.Write(channels - 1, 2);
-    for (int i = 0; i < 19; ++i) w.Write(5, 4);
-    for (uint8_t l : lengths) w.Write(l, 5);
-}
-
-void PutLzTables(rarwriter::BitWriter &w) {
-    std::vector<uint8_t> lengths(374);
-    for (size_t i = 0; i < lengths.size(); ++i) lengths[i] = i < 298 ? 9 : i < 346 ? 6 : 5;
-    PutHeader(w, 0, false, lengths);
 }
 
 }  // namespace rartest

@@ -1,5 +1,5 @@
-// Archive layout, CRC-32, the RAR 2.0 cipher and the bit writer. Written
-// apart from the library, so that a round trip checks one against the other.
+// Archive layout, CRC-32, the cipher and the bit writer, written apart from
+// the library so that a round trip checks one against the other.
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
@@ -11,12 +11,10 @@ namespace {
 
 const uint32_t *CrcTable() {
     static uint32_t table[256];
-    if (table[1] == 0) {
-        for (uint32_t n = 0; n < 256; ++n) {
-            uint32_t x = n;
-            for (int k = 0; k < 8; ++k) x = (x & 1) ? (x >> 1) ^ 0xEDB88320u : x >> 1;
-            table[n] = x;
-        }
+    for (uint32_t n = table[1] == 0 ? 0 : 256; n < 256; ++n) {
+        uint32_t x = n;
+        for (int k = 0; k < 8; ++k) x = (x & 1) ? (x >> 1) ^ 0xEDB88320u : x >> 1;
+        table[n] = x;
     }
     return table;
 }
@@ -43,8 +41,7 @@ constexpr uint8_t kInitialSubstitution[256] = {
 uint32_t Le32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
 uint32_t Rotl(uint32_t v, int n) { return (v << n) | (v >> (32 - n)); }
 
-// The key state (four words and a byte permutation); each enciphered block
-// folds its ciphertext into the words.
+// Four key words and a byte permutation; each block folds its ciphertext into the words.
 struct Cipher {
     uint32_t key[4] = {0xD3A3B879u, 0x3F6D12F7u, 0x7515A235u, 0xA4E7F123u};
     uint8_t sub[256];
@@ -80,18 +77,9 @@ struct Cipher {
     }
 };
 
-void Put16(std::string &out, uint32_t v) {
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>((v >> 8) & 0xFF);
-}
-void Put32(std::string &out, uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-void Set16(std::string &out, size_t at, uint32_t v) {
-    out[at] = static_cast<char>(v & 0xFF);
-    out[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
+void Put16(std::string &out, uint32_t v) { out += char(v & 0xFF), out += char((v >> 8) & 0xFF); }
+void Put32(std::string &out, uint32_t v) { Put16(out, v & 0xFFFF), Put16(out, v >> 16); }
+void Set16(std::string &out, size_t at, uint32_t v) { out[at] = char(v & 0xFF), out[at + 1] = char((v >> 8) & 0xFF); }
 uint16_t CheckOf(std::string_view header, size_t end) { return Crc32(header.substr(2, end - 2)) & 0xFFFF; }
 
 std::string BlockBytes(const RawBlock &b) {
@@ -141,8 +129,7 @@ BuiltArchive BuildArchiveWithLayout(const ArchiveSpec &plan) {
     std::vector<uint16_t> flags(count);
     std::vector<std::string> data(count), packed(count);
     std::vector<size_t> stream(count, SIZE_MAX);
-    // Compressed entries share one encoder, so that solid ones continue the
-    // stream; a stored entry carries the solid flag from the second entry on.
+    // One encoder for all, so solid entries continue the stream; stored ones are solid from the second on.
     StreamEncoder encoder;
     bool chain = false;
     for (size_t i = 0; i < count; ++i) {
@@ -162,7 +149,7 @@ BuiltArchive BuildArchiveWithLayout(const ArchiveSpec &plan) {
 
     BuiltArchive out;
     std::string &a = out.bytes;
-    a = plan.marker + BlockBytes({0, 0x73, uint16_t(plan.mainFlags | (plan.solid ? kMainSolid : 0)),
+    a = std::string("Rar!\x1a\x07\x00", 7) + BlockBytes({0, 0x73, uint16_t(plan.solid ? kMainSolid : 0),
                                   std::string(6, '\0') + plan.mainExtra});  // two reserved fields, then the extra bytes
     auto blocksAt = [&](size_t position) {
         for (const RawBlock &b : plan.blocks)
@@ -184,11 +171,10 @@ BuiltArchive BuildArchiveWithLayout(const ArchiveSpec &plan) {
         h += '\x74';
         Put16(h, flags[i]);
         Put16(h, 0);
-        Put32(h, e.packedSize.value_or(static_cast<uint32_t>(packed[i].size())));
+        Put32(h, static_cast<uint32_t>(packed[i].size()));
         Put32(h, e.unpackedSize.value_or(static_cast<uint32_t>(data[i].size())));
         h += static_cast<char>(e.hostOs);
-        const uint32_t crc = Crc32(data[i]);
-        Put32(h, e.fileCrc.value_or(crc));
+        Put32(h, e.fileCrc.value_or(Crc32(data[i])));
         Put32(h, e.fileTime);
         h += static_cast<char>(e.unpackVersion);
         h += static_cast<char>(e.stored ? 0x30 : e.method);

@@ -1,8 +1,5 @@
-// The RAR 2.0 packed-data encoder. Planning turns each file into coded
-// symbols (an LZ parser with hash chains and a one-step lazy look, a
-// caller's tokens, or multimedia bytes through a predictor that mirrors the
-// decoder's); the bits are written in `Finish`, once every block's symbol
-// counts, and so its Huffman code, are known.
+// The packed-data encoder: files become symbols (LZ parser, tokens, or the
+// multimedia predictor); Finish writes the bits once every block's code is known.
 #include <algorithm>
 #include <cstring>
 #include <queue>
@@ -26,12 +23,10 @@ struct Slots {
         for (int b : extraBits) base[count] = next, bits[count++] = b, next += 1u << b;
     }
     int Find(uint32_t value) const {
-        for (int i = count - 1; i >= 0; --i)
-            if (base[i] <= value) {
-                if (value - base[i] < (1u << bits[i])) return i;
-                break;
-            }
-        throw std::invalid_argument("length or distance out of range");
+        int i = count - 1;
+        while (i > 0 && base[i] > value) --i;
+        if (value - base[i] >= (1u << bits[i])) throw std::invalid_argument("length or distance out of range");
+        return i;
     }
     int ExtraBits(uint32_t value) const { return bits[Find(value)]; }
 };
@@ -44,8 +39,7 @@ const Slots kShortSlots{2, 2, 3, 4, 5, 6, 6, 6};
 uint32_t LongBonus(uint32_t d) { return (d >= 0x2000) + (d >= 0x40000); }
 uint32_t HistoryBonus(uint32_t d) { return LongBonus(d) + (d >= 0x101); }
 
-// Huffman code lengths of at most 15 bits; at least two symbols get one.
-// Too deep a tree is flattened by halving the counts until it fits.
+// Code lengths of at most 15 bits (counts halved until they fit); at least two symbols used.
 std::vector<uint8_t> CodeLengths(std::vector<uint32_t> freq) {
     for (size_t s = 0, used = freq.size() - std::count(freq.begin(), freq.end(), 0u); used < 2; ++s)
         if (freq[s] == 0) freq[s] = 1, ++used;
@@ -170,8 +164,7 @@ struct StreamEncoder::Impl {
         Raw(slots.bits[slot], value - slots.base[slot]);
     }
 
-    // Ends the current block (unless the decoder reads the tables unasked:
-    // the first block of a fresh file) and starts the next.
+    // Ends the current block (withEnd) and starts the next.
     void StartBlock(int blockChannels, const CompressOptions &o, bool withEnd) {
         if (withEnd) Code(CurrentTable(), CurrentTable() == 0 ? kLzEnd : kAudioEnd);
         Block b{blockChannels, o.deltaTables, {}, {}};
@@ -183,8 +176,7 @@ struct StreamEncoder::Impl {
         if (blockChannels > 0) channelCount = blockChannels, channel = channel < channelCount ? channel : 0;
     }
 
-    // An empty solid file codes nothing: the decoder reads from it at most
-    // the tables of a TrailingTables join, which then belong to it.
+    // An empty solid file codes nothing but the tables of a TrailingTables join.
     void BeginFile(int firstChannels, const CompressOptions &o, bool solid, SolidJoin join, bool pad16, bool empty) {
         if (solid && block < 0) throw std::invalid_argument("a solid file needs a file before it in its chain");
         if (!solid) Reset();
@@ -206,8 +198,7 @@ struct StreamEncoder::Impl {
     }
     void EndFile() { files.back().push_back({Op::Pad, uint8_t(CurrentTable()), 0, 0}); }
 
-    // Records a match; for token files also appends its bytes: zeros before
-    // the first byte, and distance 0 reads the byte about to be overwritten.
+    // Records a match; for tokens also appends its bytes (zeros before the start; distance 0 is the window).
     void Push(uint32_t length, uint32_t distance, bool append) {
         ring[pushes++ & 3] = distance;
         lastLength = length, lastDistance = distance;
@@ -246,7 +237,6 @@ struct StreamEncoder::Impl {
         }
     }
 
-    // ---- the LZ parser ----
     static uint32_t Hash(const uint8_t *p) { return ((p[0] << 16 | p[1] << 8 | p[2]) * 0x9E3779B1u) >> 16; }
     const uint8_t *Bytes() const { return reinterpret_cast<const uint8_t *>(history.data()); }
     void InsertUpTo(size_t pos) {
@@ -364,8 +354,7 @@ const std::string &StreamEncoder::Output(size_t index) const { return impl_->out
 
 namespace {
 
-// A block header and its code lengths. `previous` holds the lengths the
-// decoder keeps from the block before, and becomes this block's.
+// A block header and its code lengths, as deltas to `previous`, which becomes this block's.
 void WriteHeader(BitWriter &w, const Block &b, std::vector<uint8_t> &previous) {
     std::vector<uint8_t> lengths;
     for (int t = 0; t < 7; ++t)
@@ -374,8 +363,6 @@ void WriteHeader(BitWriter &w, const Block &b, std::vector<uint8_t> &previous) {
     w.Write(b.delta, 1);
     if (b.channels > 0) w.Write(b.channels - 1, 2);
     if (!b.delta) std::fill(previous.begin(), previous.end(), 0);
-    // Symbols 0-15 add to the previous length (mod 16), 16 repeats the one
-    // before 3-6 times, 17 and 18 write 3-10 and 11-138 zeros.
     struct LengthSymbol {
         uint32_t symbol, extra;
         int bits;
@@ -412,7 +399,6 @@ std::vector<std::string> StreamEncoder::Finish() {
         for (int t = 0; t < 7; ++t) {
             if (!b.Uses(t)) continue;
             const bool unused = std::count(b.freq[t].begin(), b.freq[t].end(), 0u) == long(b.freq[t].size());
-            // Distance and length tables no symbol uses are never decoded.
             b.lengths[t] = (t == 1 || t == 2) && unused ? std::vector<uint8_t>(kTableSizes[t], 0) : CodeLengths(b.freq[t]);
         }
     }
@@ -433,7 +419,7 @@ std::vector<std::string> StreamEncoder::Finish() {
             } else if (op.kind == Op::Raw) {
                 w.Write(op.value, op.symbol);
             } else if (m.pad[f] && w.Bytes().size() % 16 != 0) {
-                // The decoder may read one symbol past the end: anything but end-of-block.
+                // The decoder may read one symbol past the end: any but end-of-block.
                 const std::vector<uint8_t> &lengths = current->lengths[op.table];
                 for (uint32_t s = 0; s < lengths.size(); ++s) {
                     if (lengths[s] && s != (op.table == 0 ? kLzEnd : kAudioEnd)) {

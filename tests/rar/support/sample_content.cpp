@@ -16,7 +16,8 @@ std::string Text(size_t size, uint32_t seed) {
     while (out.size() < size) {
         out += kWords[rng() % (sizeof kWords / sizeof *kWords)];
         const uint32_t r = rng() % 100;
-        out += r < 8 ? ".\n" : r < 14 ? ", " : r < 16 ? " " + std::to_string(rng() % 1000) + " " : " ";
+        out += r < 8 ? ".\n" : r < 14 ? ", " : " ";
+        if (r >= 14 && r < 16) out += std::to_string(rng() % 1000) + " ";
     }
     out.resize(size);
     return out;
