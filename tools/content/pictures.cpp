@@ -169,20 +169,25 @@ double SmoothEscape(int iteration, double zx, double zy) {
     return iteration + 1.0 - Log(logZ / Log(2.0)) / Log(2.0);
 }
 
+// Iterates z -> z^2 + c from z until |z| passes 16: the smooth escape count,
+// or -1 when z stays bounded for `limit` steps.
+double EscapeCount(double zx, double zy, double cx, double cy, int limit) {
+    for (int i = 0; i < limit; ++i) {
+        double x2 = zx * zx, y2 = zy * zy;
+        if (x2 + y2 > 256.0) return SmoothEscape(i, zx, zy);
+        zy = 2.0 * zx * zy + cy;
+        zx = x2 - y2 + cx;
+    }
+    return -1.0;
+}
+
 Color Mandelbrot(double u, double v) {
     static const Color stops[] = {Rgb(0, 7, 100), Rgb(32, 107, 203), Rgb(237, 255, 255), Rgb(255, 170, 0),
                                   Rgb(100, 20, 0)};
     const double centreX = -0.7453, centreY = 0.1127, width = 0.011;
     double cx = centreX + (u - 0.5) * width, cy = centreY - (v - 0.5) * width;
-    double zx = 0, zy = 0;
-    constexpr int kMax = 600;
-    for (int i = 0; i < kMax; ++i) {
-        double x2 = zx * zx, y2 = zy * zy;
-        if (x2 + y2 > 256.0) return FractalPalette(SmoothEscape(i, zx, zy) / 24.0, stops, 5);
-        zy = 2.0 * zx * zy + cy;
-        zx = x2 - y2 + cx;
-    }
-    return Rgb(0, 0, 0);
+    double n = EscapeCount(0, 0, cx, cy, 600);
+    return n < 0 ? Rgb(0, 0, 0) : FractalPalette(n / 24.0, stops, 5);
 }
 
 // A rosette of petals with spiral bands, which makes its turning visible.
@@ -332,16 +337,8 @@ Color Julia(double u, double v) {
     static const Color stops[] = {Rgb(20, 0, 40), Rgb(120, 30, 150), Rgb(255, 120, 60), Rgb(255, 230, 140),
                                   Rgb(60, 10, 90)};
     Vec p = Centred(u, v);
-    double zx = p.x * 1.12, zy = p.y * 1.12;
-    const double cx = -0.7269, cy = 0.1889;
-    constexpr int kMax = 400;
-    for (int i = 0; i < kMax; ++i) {
-        double x2 = zx * zx, y2 = zy * zy;
-        if (x2 + y2 > 256.0) return FractalPalette(SmoothEscape(i, zx, zy) / 18.0, stops, 5);
-        zy = 2.0 * zx * zy + cy;
-        zx = x2 - y2 + cx;
-    }
-    return Rgb(10, 0, 20);
+    double n = EscapeCount(p.x * 1.12, p.y * 1.12, -0.7269, 0.1889, 400);
+    return n < 0 ? Rgb(10, 0, 20) : FractalPalette(n / 18.0, stops, 5);
 }
 
 // Glossy blobs that merge where their fields overlap.
