@@ -213,23 +213,28 @@ int ExtractWantedFile() {
         bool wanted = CompareEntryNames(wantedName, entryName) == 0;
         outputEnabled = wanted ? 1 : 0;
         if (wanted) {
-            // An entry that will be refused for its method or split gets
-            // that refusal; its buffer is never written.
-            if (UndecodableReason() == nullptr && !OutputSizePossible()) {
-                RAR_LOG("Error - the packed data is too short for the file's size.");
-                result = 0;
-                break;
+            // The buffer is allocated only for a size the packed data can
+            // give, so a few hostile header bytes cannot reserve gigabytes.
+            // An entry the library cannot decode anyway goes on without one
+            // and is refused for its method or split when it is processed.
+            if (!OutputSizePossible()) {
+                if (UndecodableReason() == nullptr) {
+                    RAR_LOG("Error - the packed data is too short for the file's size.");
+                    result = 0;
+                    break;
+                }
+            } else {
+                uint32_t size = fileHeader.unpackedSize;
+                // Never a zero-byte request: an empty file still gets a usable pointer.
+                outputBuffer = static_cast<uint8_t *>(malloc(size != 0 ? size : 1));
+                if (outputBuffer == nullptr) {
+                    RAR_LOG("can't allocate memory for the file decompression");
+                    result = 0;
+                    break;
+                }
+                outputCapacity = size;
+                *outputCount = 0;
             }
-            uint32_t size = fileHeader.unpackedSize;
-            // Never a zero-byte request: an empty file still gets a usable pointer.
-            outputBuffer = static_cast<uint8_t *>(malloc(size != 0 ? size : 1));
-            if (outputBuffer == nullptr) {
-                RAR_LOG("can't allocate memory for the file decompression");
-                result = 0;
-                break;
-            }
-            outputCapacity = size;
-            *outputCount = 0;
         }
         // In a solid archive every entry before the wanted one is decoded
         // too, with no output, to build up the unpacker's state.
