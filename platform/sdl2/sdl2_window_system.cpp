@@ -181,6 +181,10 @@ WindowHandle Sdl2WindowSystem::CreateAppWindow(const WindowCreation &creation) {
         std::fprintf(stderr, "vandrel: cannot create the window: %s\n", SDL_GetError());
         return nullptr;
     }
+    // A GL-capable window already loads the GL driver (to choose its visual),
+    // and SDL unloads it again with the last window: pin it now, not only when
+    // a context is made, so it stays for the rest of the process either way.
+    KeepLoadedLibrariesLoaded();
     if (popup && reservedMode_ && SDL_SetWindowDisplayMode(sdl, &*reservedMode_) != 0) {
         std::fprintf(stderr, "vandrel: cannot set the full-screen mode: %s\n", SDL_GetError());
         SDL_DestroyWindow(sdl);
