@@ -26,7 +26,12 @@ RarResult FinishEntry(RarArchive &a) {
     if (a.overrun) return RAR_FAIL_LOG(a, RAR_ERROR_BAD_DATA, "the data decodes to more than the entry's size", kCrcError);
     if (a.readFailed) return RAR_FAIL_LOG(a, RAR_ERROR_IO, "cannot read the archive", kCrcError);
     if (a.produced != a.fileHeader.unpackedSize) {
-        return RAR_FAIL_LOG(a, RAR_ERROR_TRUNCATED, "the entry's data ends before the entry does", kCrcError);
+        if (a.sourceShort) {
+            return RAR_FAIL_LOG(a, RAR_ERROR_TRUNCATED, "the archive ends inside the entry's data", kCrcError);
+        }
+        // All of the packed data was there: it does not decode to the size.
+        return RAR_FAIL_LOG(a, RAR_ERROR_BAD_DATA, "the data ends before the entry does: damaged data or a wrong password",
+                            kCrcError);
     }
     if (~a.crc != a.fileHeader.fileCrc) {
         return RAR_FAIL_LOG(a, RAR_ERROR_BAD_DATA, "CRC mismatch: damaged data or a wrong password", kCrcError);
@@ -123,7 +128,10 @@ RarResult BeginEntry(RarArchive &a, bool checking) {
     // The key is derived once per password, when an entry first needs it;
     // every encrypted entry starts from that state.
     if (a.cryptVersion != 0) {
-        if (!a.keyDerived) DeriveKeyState(a.derivedKey, a.password);
+        if (!a.keyDerived) {
+            DeriveKeyState(a.derivedKey, a.password);
+            ++a.keyDerivations;
+        }
         a.keyDerived = true;
         a.cipher = a.derivedKey;
     }
@@ -132,6 +140,7 @@ RarResult BeginEntry(RarArchive &a, bool checking) {
     a.crc = 0xFFFFFFFFu;
     a.overrun = false;
     a.readFailed = false;
+    a.sourceShort = false;
     a.oldCryptNoted = false;
     a.pending = nullptr;
     a.pendingSize = 0;

@@ -50,6 +50,7 @@ struct RarArchive {
     uint32_t crc;            // running CRC-32 of them, not complemented
     bool overrun;            // the decoder produced more than the entry's size
     bool readFailed;         // the source failed while reading packed data
+    bool sourceShort;        // the source ended before the entry's packed data
     bool oldCryptNoted;      // the entry's "Old Crypt()" note is in the debug log
     RarResult readFailure;   // how the entry's RarRead failed, given again to later calls
     const uint8_t *pending;  // produced but not yet taken by RarRead
@@ -58,6 +59,7 @@ struct RarArchive {
     // every later entry of the archive.
     RarResult solidFailure;
     uint64_t decodedBytes;   // bytes the decoder and the stored copy produced, for tests
+    uint32_t keyDerivations; // likewise: how often a password's key was derived
 
     quorbenhal::UnpackState unpack;  // window allocated on first use
 

@@ -16,6 +16,7 @@ int64_t ReadPacked(RarArchive &a, uint8_t *dest, uint32_t count) {
             a.readFailed = true;
             return -1;
         }
+        if (static_cast<uint64_t>(got) < count) a.sourceShort = true;
         a.remainingPacked -= static_cast<uint64_t>(got);
     }
     if (a.cryptVersion == 0) return got;

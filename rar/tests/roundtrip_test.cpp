@@ -5,6 +5,7 @@
 #include <random>
 
 #include "rar_test_util.h"
+#include "handle.h"
 #include "sample_content.h"
 
 using namespace rartest;
@@ -146,5 +147,39 @@ TEST_F(RoundTrip, ArchiveCutAtEveryByteGivesOnlyTheTruth) {
         }
         const std::vector<std::string> names = ListNames(path);
         for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(names[i], plan.entries[i].name);
+    }
+}
+
+// Entry by entry through a handle, a solid archive of many entries is decoded once in all, and a password's key
+// is derived once per handle, never for an entry passed over unread.
+TEST_F(RoundTrip, HandleWalksASolidArchiveInOnePassAndDerivesTheKeyOnce) {
+    for (bool solid : {true, false}) {
+        ArchiveSpec plan{.solid = solid};
+        uint64_t total = 0;
+        for (int i = 0; i < 300; ++i) {
+            plan.entries.push_back(Compressed(std::to_string(i), samples::Text(200 + i * 7, i)));
+            if (i % 3 == 0) plan.entries.back().password = "pw";
+            total += plan.entries.back().data.size();
+        }
+        const std::string bytes = BuildArchive(plan);
+        RarArchive *a = nullptr;
+        const RarOptions o = {.password = "pw", .maxEntrySize = 0, .maxMemory = 0};
+        ASSERT_EQ(RarOpenMemory(&a, bytes.data(), bytes.size(), &o), RAR_OK);
+        RarEntry e;
+        for (size_t i = 0; RarNextEntry(a, &e) == RAR_OK; ++i) {
+            if (!solid && i < 10) continue;  // passed over unread: nothing decoded, no key
+            void *data = nullptr;
+            uint64_t size = 0;
+            ASSERT_EQ(RarExtractToNew(a, &data, &size), RAR_OK) << i;
+            EXPECT_EQ(std::string(static_cast<char *>(data), size), plan.entries[i].data);
+            RarFreeBuffer(data);
+        }
+        EXPECT_EQ(a->decodedBytes, solid ? total : total - [&] {
+            uint64_t skipped = 0;
+            for (size_t i = 0; i < 10; ++i) skipped += plan.entries[i].data.size();
+            return skipped;
+        }());
+        EXPECT_EQ(a->keyDerivations, 1u);
+        RarClose(a);
     }
 }
