@@ -4,6 +4,12 @@
 
 #include <sstream>
 
+#include <sys/stat.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "rar_test_util.h"
 #include "rar_writer.h"
 #include "sample_content.h"
 
@@ -31,6 +37,12 @@ protected:
         return names;
     }
     std::string LogPath() const { return (logDir_.path() / "debug_unrar.txt").string(); }
+    rartest::ProcessResult RunWithInput(std::vector<std::string> args) {
+        args.insert(args.begin(), QUORBENHAL_PROGRAM);
+        return rartest::RunProcess(args, {.workingDir = dir_.path().string(), .env = {{"TMPDIR", logDir_.path().string()}},
+                                          .input = input_});
+    }
+    std::string input_;
 
     rartest::TempDir dir_, logDir_;
     const rarwriter::ArchiveSpec plan_{
@@ -113,7 +125,7 @@ TEST_F(Cli, FailuresExitWithOneLineNamingTheLogAndLeaveNoFile) {
 
 TEST_F(Cli, BadUsageExitsWithTwoAndTheUsage) {
     for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
-             {}, {"frobnicate"}, {"list"}, {"list", archive_, "extra"}, {"extract", archive_}, {"extract", archive_, "a", "b"},
+             {}, {"frobnicate"}, {"list"}, {"list", archive_, "extra"}, {"extract", archive_, "a", "b"}, {"test"},
              {"extract", archive_, "data.bin", "-p"}, {"extract", archive_, "data.bin", "-x"}}) {
         const auto r = Run(args);
         EXPECT_EQ(r.exitCode, 2) << testing::PrintToString(args);
@@ -129,5 +141,96 @@ TEST_F(Cli, BadUsageExitsWithTwoAndTheUsage) {
     EXPECT_EQ(dash.exitCode, 0) << dash.err;
     EXPECT_EQ(dash.out, "dash");
 }
+
+TEST_F(Cli, WholeArchiveExtractionKeepsOrReplacesAndTestChecksEveryEntry) {
+    const auto out = dir_ / "out";
+    auto r = Run({"extract", archive_, "-p", "open sesame", "-d", "out"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "4 extracted, 0 kept, 0 refused, 0 failed\n");
+    EXPECT_TRUE(fs::is_directory(out / "folder"));
+    for (const auto &e : plan_.entries)
+        if (e.extraFlags != rarwriter::kFileDirectory) EXPECT_EQ(rartest::ReadFile(out / e.name), e.data) << e.name;
+    struct stat info;
+    ASSERT_EQ(stat((out / "data.bin").c_str(), &info), 0);
+    const struct tm *t = localtime(&info.st_mtime);
+    EXPECT_EQ(std::tuple(t->tm_year, t->tm_mon, t->tm_mday, t->tm_hour, t->tm_min, t->tm_sec), std::tuple(99, 11, 31, 23, 59, 58));
+    EXPECT_EQ(stat((out / "run.sh").c_str(), &info) == 0 && (info.st_mode & 0100), true) << "a Unix entry keeps its mode";
+    rarwriter::WriteFile(out / "data.bin", "changed");  // kept without -f, replaced with it
+    r = Run({"extract", archive_, "-d", "out"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "0 extracted, 4 kept, 0 refused, 0 failed\n");
+    EXPECT_EQ(rartest::ReadFile(out / "data.bin"), "changed");
+    r = Run({"extract", "-f", archive_, "-d", "out"});  // no password: the secret fails, the others are replaced
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "3 extracted, 0 kept, 0 refused, 1 failed\n");
+    EXPECT_THAT(r.err, HasSubstr("cannot extract \"secret.txt\""));
+    EXPECT_EQ(rartest::ReadFile(out / "data.bin"), plan_.entries[1].data);
+    EXPECT_EQ(rartest::ReadFile(out / "secret.txt"), "the secret text") << "a failed entry leaves the file it would replace";
+
+    r = Run({"test", archive_, "-p", "open sesame"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("OK      secret.txt\n"));
+    EXPECT_THAT(r.out, HasSubstr("5 entries tested: 5 OK, 0 failed\n"));
+    r = Run({"test", archive_});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_THAT(r.out, HasSubstr("FAILED  secret.txt: "));
+    // Standard input: the same archive through "-".
+    input_ = built_.bytes;
+    EXPECT_THAT(RunWithInput({"list", "-"}).out, HasSubstr("5 files"));
+    EXPECT_THAT(RunWithInput({"test", "-p", "open sesame", "-"}).out, HasSubstr("5 OK, 0 failed"));
+    EXPECT_EQ(RunWithInput({"extract", "-", "DOCS\\README.TXT"}).out, plan_.entries[0].data);
+    EXPECT_EQ(RunWithInput({"extract", "-", "missing"}).exitCode, 1);
+}
+
+TEST_F(Cli, HostileNamesNeverLeaveTheTargetFolder) {
+    const auto target = dir_ / "target", outside = dir_ / "outside";
+    fs::create_directories(target);
+    fs::create_directories(outside);
+    fs::create_directory_symlink(outside, target / "link");
+    const std::vector<std::string> hostile = {"../up", "..\\up2", "a/../../up3", "/abs", "\\abs2", "C:drive", "C:\\drive2",
+                                              "a//empty", "./dot", "link/through", "link\\through2"};
+    rarwriter::ArchiveSpec plan;
+    for (const std::string &name : hostile) plan.entries.push_back(rarwriter::Stored(name, "hostile"));
+    plan.entries.push_back(rarwriter::Stored("deep\\good.txt", "good"));
+    rarwriter::WriteFile(dir_ / "hostile.rar", rarwriter::BuildArchive(plan));
+    const auto r = Run({"extract", "hostile.rar", "-d", "target"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "1 extracted, 0 kept, " + std::to_string(hostile.size()) + " refused, 0 failed\n");
+    EXPECT_EQ(Lines(r.err).size(), hostile.size()) << r.err;
+    EXPECT_EQ(rartest::ReadFile(target / "deep" / "good.txt"), "good");
+    EXPECT_TRUE(fs::is_empty(outside));
+    std::vector<std::string> everything;  // nothing but the archive, the target's tree and the empty outside folder
+    for (const auto &e : fs::recursive_directory_iterator(dir_.path())) everything.push_back(e.path().lexically_relative(dir_.path()).string());
+    std::sort(everything.begin(), everything.end());
+    EXPECT_EQ(everything, (std::vector<std::string>{"hostile.rar", "outside", "target", "target/deep", "target/deep/good.txt",
+                                                    "target/link", "test.rar"}));
+}
+
+// Every corpus archive extracted whole: each entry its manifest expects to extract is on disk with its content.
+class CliCorpus : public ::testing::TestWithParam<rartest::CorpusArchive> {};
+
+TEST_P(CliCorpus, WholeArchivesExtractAsTheirManifestsSay) {
+    const rartest::CorpusArchive &a = GetParam();
+    if (a.file.empty()) GTEST_SKIP() << "shared test data not found (expected under ../shared/)";
+    const nlohmann::json record = nlohmann::json::parse(std::ifstream(a.manifest))["archives"][a.index];
+    std::map<std::string, std::string> expected;  // the first entry of each path
+    for (const nlohmann::json &entry : record["entries"]) {
+        std::string name = entry.value("listed_name", entry["name"].get<std::string>());
+        std::replace(name.begin(), name.end(), '\\', '/');
+        const bool ok = entry.contains("expect") ? entry["expect"] == "ok"
+                                                 : record["expected"].value("extract", nlohmann::json::object()).value(name, "") == "ok";
+        const auto sha = entry.contains("sha256") ? entry["sha256"] : entry["crc_verified_sha256"];
+        if (!expected.count(name)) expected[name] = ok && sha.is_string() ? sha.get<std::string>() : "";
+    }
+    rartest::TempDir out;
+    std::vector<std::string> args = {QUORBENHAL_PROGRAM, "extract", a.path.string(), "-d", out.path().string()};
+    if (a.password) args.insert(args.end(), {"-p", *a.password});
+    const auto r = rartest::RunProcess(args);
+    EXPECT_NE(r.exitCode, 2) << r.err;
+    for (const auto &[name, sha] : expected)
+        if (!sha.empty()) EXPECT_EQ(rartest::Sha256Hex(rartest::ReadFile(out / name)), sha) << name << "\n" << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, CliCorpus, ::testing::ValuesIn(rartest::CorpusArchives({"real", "gen"})), rartest::CorpusTestName);
 
 }  // namespace
