@@ -115,8 +115,10 @@ bool DecodeEntry(RarArchive &a, uint8_t *buffer, uint32_t *count) {
     size_t size = 1;
     while (size > 0) {
         if (NextChunk(a, &data, &size) != RAR_OK) return false;
-        if (buffer != nullptr) memcpy(buffer + *count, data, size);
-        if (buffer != nullptr) *count += static_cast<uint32_t>(size);
+        if (buffer != nullptr && size > 0) {
+            memcpy(buffer + *count, data, size);
+            *count += static_cast<uint32_t>(size);
+        }
     }
     return true;
 }
