@@ -167,7 +167,9 @@ TEST_F(RoundTrip, HandleWalksASolidArchiveInOnePassAndDerivesTheKeyOnce) {
         ASSERT_EQ(RarOpenMemory(&a, bytes.data(), bytes.size(), &o), RAR_OK);
         RarEntry e;
         for (size_t i = 0; RarNextEntry(a, &e) == RAR_OK; ++i) {
-            if (!solid && i < 10) continue;  // passed over unread: nothing decoded, no key
+            // Passed over unread: in a solid archive decoded all the same (the stream goes through it), else not
+            // at all, and no key is derived for it.
+            if (solid ? i % 5 == 1 : i < 10) continue;
             void *data = nullptr;
             uint64_t size = 0;
             ASSERT_EQ(RarExtractToNew(a, &data, &size), RAR_OK) << i;
