@@ -73,8 +73,9 @@ typedef enum RarResult {
     RAR_ERROR_NOT_FOUND = -12         /* no entry of that name */
 } RarResult;
 
-/* An open archive. Opaque; one thread at a time per handle. Handles share no
- * memory, so different handles may be used in different threads at once. */
+/* An open archive. Opaque. Thread-safety of every function below: one thread
+ * at a time per handle; handles share no memory, so different handles may be
+ * used in different threads at once without any lock. */
 typedef struct RarArchive RarArchive;
 
 /* Settings given when a handle is opened. Start from RarDefaultOptions(). */
@@ -133,7 +134,8 @@ typedef struct RarEntry {
  * RAR_ERROR_IO). data is valid only during the call. */
 typedef int (*RarWriteFunc)(void *user, const void *data, size_t size);
 
-/* The library's version, QUORBENHAL_VERSION of the build; its text. */
+/* The library's version, QUORBENHAL_VERSION of the build; its text (static,
+ * never to be freed). Both may be called from any thread. */
 QUORBENHAL_API unsigned RarVersion(void);
 QUORBENHAL_API const char *RarVersionString(void);
 
@@ -162,7 +164,8 @@ QUORBENHAL_API RarResult RarOpenMemory(RarArchive **archive, const void *data, s
 QUORBENHAL_API RarResult RarOpenStream(RarArchive **archive, const RarStream *stream,
                                        const RarOptions *options);
 
-/* Closes the handle and frees everything it holds. NULL does nothing. */
+/* Closes the handle (and a file it opened) and frees everything it holds,
+ * the password wiped. NULL does nothing; the handle must not be used after. */
 QUORBENHAL_API void RarClose(RarArchive *archive);
 
 /* Sets the password for the entries read after this call (NULL: none). The
@@ -225,7 +228,9 @@ QUORBENHAL_API RarResult RarExtractToCallback(RarArchive *archive, RarWriteFunc 
  */
 QUORBENHAL_API RarResult RarRead(RarArchive *archive, void *buffer, size_t capacity, size_t *count);
 
-/* Frees a buffer from RarExtractToNew(). NULL does nothing. */
+/* Frees a buffer from RarExtractToNew() (with the library's own allocator,
+ * so a host with another C runtime frees it correctly). NULL does nothing;
+ * any other pointer is undefined behaviour. Any thread. */
 QUORBENHAL_API void RarFreeBuffer(void *data);
 
 /* The message of the handle's last failure ("" when the last call

@@ -131,6 +131,11 @@ TEST_F(Handle, PathMemoryAndStreamGiveTheSameEntriesAndBytes) {
         const RarResult opened = RarOpenFile(&a, path.string().c_str(), &o);
         const std::string viaPath = opened == RAR_OK ? Walk(a, ToNew) : "refused " + std::to_string(opened);
         RarClose(a);
+#ifdef _WIN32
+        EXPECT_EQ(RarOpenFileW(&a, path.wstring().c_str(), &o), opened);
+        EXPECT_EQ(opened == RAR_OK ? Walk(a, ToNew) : "refused " + std::to_string(opened), viaPath);
+        RarClose(a);
+#endif
         MemoryStream stream{rartest::ReadFile(path)};
         const RarStream s = stream.Stream();
         EXPECT_EQ(RarOpenStream(&a, &s, &o), opened);
