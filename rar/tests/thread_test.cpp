@@ -5,6 +5,9 @@
 
 #include <thread>
 
+#include <cstdlib>
+
+#include "log.h"
 #include "quorbenhal.h"
 #include "rar_test_util.h"
 #include "sample_content.h"
@@ -55,6 +58,11 @@ TEST(Threads, SixThreadsOverTheirOwnArchivesGiveWhatOneThreadGives) {
     }
     std::vector<std::string> alone;
     for (const auto &path : archives) alone.push_back(Results(path, "pw"));
+    // The threads start the debug log afresh (as a new process's first calls do) and share it: each
+    // operation's entries stay together.
+    const rartest::TempDir tmp;
+    setenv("TMPDIR", tmp.path().c_str(), 1);
+    quorbenhal::logNotStarted = 1, quorbenhal::logEnabled = 0, quorbenhal::logPath[0] = '\0';
     std::vector<std::string> together(archives.size());
     std::vector<std::thread> threads;
     for (size_t k = 0; k < archives.size(); ++k)
@@ -62,6 +70,13 @@ TEST(Threads, SixThreadsOverTheirOwnArchivesGiveWhatOneThreadGives) {
             for (int round = 0; round < 2; ++round) together[k] = Results(archives[k], "pw");
         });
     for (std::thread &t : threads) t.join();
+    const std::string log = rartest::ReadFile(tmp / "debug_unrar.txt");
+    size_t requests = 0;
+    for (size_t at = 0; (at = log.find("- Extracting >", at)) != std::string::npos; ++requests) {
+        at = log.find('\n', at);
+        EXPECT_EQ(log.compare(log.find("- ", log.find('\n', at + 1)), 12, "- Extracted "), 0) << "entries of one call together";
+    }
+    EXPECT_EQ(requests, archives.size() * 2 * 8);
     for (size_t k = 0; k < archives.size(); ++k) {
         EXPECT_EQ(together[k], alone[k]) << k;
         EXPECT_EQ(alone[k].find("FAILED!"), std::string::npos) << "every entry extracts, both ways";
