@@ -148,8 +148,9 @@ TEST_F(Cli, WholeArchiveExtractionKeepsOrReplacesAndTestChecksEveryEntry) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "4 extracted, 0 kept, 0 refused, 0 failed\n");
     EXPECT_TRUE(fs::is_directory(out / "folder"));
-    for (const auto &e : plan_.entries)
+    for (const auto &e : plan_.entries) {
         if (e.extraFlags != rarwriter::kFileDirectory) EXPECT_EQ(rartest::ReadFile(out / e.name), e.data) << e.name;
+    }
     struct stat info;
     ASSERT_EQ(stat((out / "data.bin").c_str(), &info), 0);
     const struct tm *t = localtime(&info.st_mtime);
@@ -227,8 +228,9 @@ TEST_P(CliCorpus, WholeArchivesExtractAsTheirManifestsSay) {
     if (a.password) args.insert(args.end(), {"-p", *a.password});
     const auto r = rartest::RunProcess(args);
     EXPECT_NE(r.exitCode, 2) << r.err;
-    for (const auto &[name, sha] : expected)
+    for (const auto &[name, sha] : expected) {
         if (!sha.empty()) EXPECT_EQ(rartest::Sha256Hex(rartest::ReadFile(out / name)), sha) << name << "\n" << r.err;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, CliCorpus, ::testing::ValuesIn(rartest::CorpusArchives({"real", "gen"})), rartest::CorpusTestName);
