@@ -149,7 +149,9 @@ TEST_F(Cli, WholeArchiveExtractionKeepsOrReplacesAndTestChecksEveryEntry) {
     EXPECT_EQ(r.out, "4 extracted, 0 kept, 0 refused, 0 failed\n");
     EXPECT_TRUE(fs::is_directory(out / "folder"));
     for (const auto &e : plan_.entries) {
-        if (e.extraFlags != rarwriter::kFileDirectory) EXPECT_EQ(rartest::ReadFile(out / e.name), e.data) << e.name;
+        if (e.extraFlags != rarwriter::kFileDirectory) {
+            EXPECT_EQ(rartest::ReadFile(out / e.name), e.data) << e.name;
+        }
     }
     struct stat info;
     ASSERT_EQ(stat((out / "data.bin").c_str(), &info), 0);
@@ -229,7 +231,9 @@ TEST_P(CliCorpus, WholeArchivesExtractAsTheirManifestsSay) {
     const auto r = rartest::RunProcess(args);
     EXPECT_NE(r.exitCode, 2) << r.err;
     for (const auto &[name, sha] : expected) {
-        if (!sha.empty()) EXPECT_EQ(rartest::Sha256Hex(rartest::ReadFile(out / name)), sha) << name << "\n" << r.err;
+        if (!sha.empty()) {
+            EXPECT_EQ(rartest::Sha256Hex(rartest::ReadFile(out / name)), sha) << name << "\n" << r.err;
+        }
     }
 }
 
