@@ -1,10 +1,13 @@
 #include "assets/pack_file.h"
 
+#include <unzip.h>
+
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 // Constant-initialised, so it is ready before any other static constructor
 // could reach it.
@@ -44,6 +47,18 @@ void ReadWholeStream(FILE *stream, MemFile &file) {
 }
 
 bool DiskAllowed(int32_t mode) { return mode == 0 || mode == 2; }
+
+// `path` as seen from `folder`: itself when it is absolute or there is no folder.
+std::string InFolder(const char *folder, const char *path) {
+    if (folder == nullptr || folder[0] == '\0' || path[0] == '/' || path[0] == '\\') return path;
+    std::string joined = folder;
+    if (joined.back() != '/' && joined.back() != '\\') joined += '/';
+    return joined + path;
+}
+
+std::FILE *OpenInFolder(const char *folder, const char *path) {
+    return std::fopen(InFolder(folder, path).c_str(), "rb");
+}
 
 }  // namespace
 
@@ -92,7 +107,7 @@ int PackFile::Open(const char *path) {
     // Every start-up opens the pack again; the previous one is not needed.
     if (handle != nullptr) unzClose(handle);
     handle = nullptr;
-    if (path != nullptr) handle = unzOpen(path);
+    if (path != nullptr) handle = unzOpen(InFolder(folder, path).c_str());
     if (handle == nullptr) return 0;
     opened = 1;
     return 1;
@@ -106,12 +121,12 @@ MemFile PackFile::Load(const char *path) {
     std::memcpy(file.name, path, length + 1);
 
     if (DiskAllowed(mode)) {
-        FILE *stream = std::fopen(path, "rb");
+        FILE *stream = OpenInFolder(folder, path);
         if (stream == nullptr) {
             char prefixed[80];
             const int written = std::snprintf(prefixed, sizeof prefixed, "data/%s", path);
             if (written > 0 && static_cast<size_t>(written) < sizeof prefixed) {
-                stream = std::fopen(prefixed, "rb");
+                stream = OpenInFolder(folder, prefixed);
             }
         }
         if (stream != nullptr) {
@@ -144,7 +159,7 @@ MemFile PackFile::Load(const char *path) {
 
 int32_t PackFile::FileSize(const char *path) {
     if (DiskAllowed(mode)) {
-        FILE *stream = path != nullptr ? std::fopen(path, "rb") : nullptr;
+        FILE *stream = path != nullptr ? OpenInFolder(folder, path) : nullptr;
         if (stream != nullptr) {
             const long length = StreamLength(stream);
             std::fclose(stream);
@@ -152,16 +167,16 @@ int32_t PackFile::FileSize(const char *path) {
         }
         if (mode == 2) return 0;
     }
-    const unz_file_info info = CurrentFileInfo();
-    if (info.uncompressed_size > static_cast<uLong>(INT32_MAX)) return -1;
-    return static_cast<int32_t>(info.uncompressed_size);
+    const PackMemberInfo info = CurrentFileInfo();
+    if (info.uncompressedSize > static_cast<uint64_t>(INT32_MAX)) return -1;
+    return static_cast<int32_t>(info.uncompressedSize);
 }
 
-unz_file_info PackFile::CurrentFileInfo() {
+PackMemberInfo PackFile::CurrentFileInfo() {
     unz_file_info info{};
     // minizip fills `info` only on success and refuses a null handle.
     (void)unzGetCurrentFileInfo(handle, &info, nullptr, 0, nullptr, 0, nullptr, 0);
-    return info;
+    return PackMemberInfo{static_cast<uint32_t>(info.crc), info.compressed_size, info.uncompressed_size};
 }
 
 int PackFile::Close() {

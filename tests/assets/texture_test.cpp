@@ -5,7 +5,7 @@
 #include "assets/texture.h"
 #include "platform/offscreen/offscreen_gl.h"
 
-#include <GL/gl.h>
+#include "platform/opengl.h"
 
 namespace {
 

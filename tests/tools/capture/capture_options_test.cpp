@@ -55,7 +55,8 @@ TEST(CaptureOptions, RefusesBadUsageNamingTheOption) {
         {{"--size", "641x480"}, "even"}, {{"--at", "-1"}, "--at"}, {{"--at", "nan"}, "--at"},
         {{"--at", "8s"}, "--at"}, {{"--at", "120"}, "--at"}, {{"--to", "120.5"}, "--to"},
         {{"--from", "10", "--to", "10"}, "--from"}, {{"--from", "120"}, "--from"},
-        {{"--at", "5", "--from", "1"}, "--at"}, {{"--png", "dir", "-o", "x.mp4"}, "--png"}};
+        {{"--at", "5", "--from", "1"}, "--at"}, {{"--png", "dir", "-o", "x.mp4"}, "--png"},
+        {{"--quality", "slow"}, "--quality"}};
     for (const auto &[args, reason] : cases) {
         const ParsedOptions parsed = ParseCaptureOptions(args);
         EXPECT_FALSE(parsed.ok) << testing::PrintToString(args);
@@ -95,6 +96,15 @@ TEST(FfmpegCommand, SeeksAndCutsTheMusicToTheVideo) {
     const std::vector<std::string> silent = FfmpegCommand(s, "x.partial");
     EXPECT_EQ(std::count(silent.begin(), silent.end(), "-i"), 1);
     EXPECT_EQ(std::count(silent.begin(), silent.end(), "-c:a"), 0);
+    // Each quality its own encoder work, the default the fastest.
+    std::vector<std::string> presets;
+    for (const char *quality : {"fast", "good", "best"}) {
+        s.quality = ParseCaptureOptions({"--quality", quality}).options.quality;
+        const std::vector<std::string> command = FfmpegCommand(s, "x");
+        presets.push_back(*(std::find(command.begin(), command.end(), "-preset") + 1));
+    }
+    EXPECT_EQ(presets, (std::vector<std::string>{"superfast", "medium", "slow"}));
+    EXPECT_EQ(ParseCaptureOptions({}).options.quality, Quality::Fast);
 }
 
 }  // namespace
