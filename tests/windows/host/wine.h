@@ -32,6 +32,10 @@ inline testsupport::ProcessOptions Options(Env env, std::chrono::milliseconds ti
 inline std::string Unavailable(const std::string &program) {
     if (testsupport::RunProcess({"sh", "-c", "command -v wine && command -v wineserver"}).exitCode != 0)
         return "Wine is not installed (scripts/bootstrap --windows installs it)";
+    // Installed but unable to start a program: a kernel without 32-bit
+    // support refuses Wine's own loader ("Exec format error").
+    if (const auto version = testsupport::RunProcess({"wine", "--version"}); version.exitCode != 0)
+        return "Wine cannot run programs on this machine: " + version.err;
     if (!std::filesystem::exists(program))
         return "the Windows build is not there (it needs mingw-w64): " + program;
     return "";
