@@ -103,7 +103,7 @@ TEST(FfmpegCommand, SeeksAndCutsTheMusicToTheVideo) {
         const std::vector<std::string> command = FfmpegCommand(s, "x");
         presets.push_back(*(std::find(command.begin(), command.end(), "-preset") + 1));
     }
-    EXPECT_EQ(presets, (std::vector<std::string>{"superfast", "medium", "slow"}));
+    EXPECT_EQ(presets, (std::vector<std::string>{"ultrafast", "medium", "slow"}));
     EXPECT_EQ(ParseCaptureOptions({}).options.quality, Quality::Fast);
 }
 
