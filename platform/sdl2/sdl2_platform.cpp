@@ -233,10 +233,17 @@ std::vector<Event> Sdl2Platform::EventsOf(const SDL_Event &event, intptr_t *para
 }
 
 bool Sdl2Platform::PollMessage(Message *message) {
+    // SDL's events that mean nothing to the window (pointer motion, exposure,
+    // ...) are passed over within the same poll, as a window procedure's
+    // default handling would take them: they neither use up a pass of the
+    // loop nor change the last message's parameter.
     SDL_Event event;
-    if (videoStarted_ && SDL_PollEvent(&event)) {
-        message->quit = false;
-        for (const Event &e : EventsOf(event, &message->parameter))
+    while (videoStarted_ && SDL_PollEvent(&event)) {
+        intptr_t parameter = 0;
+        const std::vector<Event> events = EventsOf(event, &parameter);
+        if (events.empty() && event.type != SDL_KEYDOWN && event.type != SDL_KEYUP) continue;
+        *message = Message{false, parameter};
+        for (const Event &e : events)
             if (onEvent_ != nullptr) onEvent_(e);
         return true;
     }

@@ -145,7 +145,11 @@ protected:
         EXPECT_EQ(result.signal, 0) << Log();
         return result.exitCode;
     }
+    // The exit code is the last message's parameter: Escape is pressed once
+    // the new window's own start-up messages are through (SDL reports the
+    // keyboard focus a fifth of a second after the window gets it).
     int EscapeAndWait() {
+        std::this_thread::sleep_for(700ms);
         Hold("Escape", [&] { return !process_->running(); });
         return WaitForExit();
     }
