@@ -307,6 +307,8 @@ int WaveOutSound::Play(int channel, Soundtrack *handle) {
     // Asking again must not restart it: the demo asks every frame.
     if (stream->IsPlaying()) return used;
     if (silent_ || stream->silent || !stream->StartOnDevice()) stream->StartSilent();
+    std::fprintf(stderr, "vandrel: stream %s plays from its start%s\n", stream->name.c_str(),
+                 stream->silent ? " on the silent clock" : "");
     return used;
 }
 

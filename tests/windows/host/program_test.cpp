@@ -121,7 +121,7 @@ protected:
         ASSERT_EQ(wine_->error(), "");
         program_ = std::make_unique<testsupport::Process>(
             std::vector<std::string>{"sh", "-c", "exec \"$@\" 2>>\"$0\"", (dir_ / "stderr.log").string(),
-                                     "wine", VANDREL_WINDOWS_PROGRAM},
+                                     winetest::kLoader, VANDREL_WINDOWS_PROGRAM},
             winetest::Options(wine_->Environment(env), 60s, dir_.path().string()));
     }
 
@@ -207,20 +207,20 @@ TEST_F(WineProgramTest, FullscreenItShowsTheTitlePicturePlaysTheSoundtrackAndEnd
 
     const std::vector<int16_t> tone(played.begin() + kRate / 20, played.begin() + kRate * 3 / 2);
     double power = 0;
-    size_t run = 0, longestQuiet = 0, quiet = 0;
+    size_t quiet = 0;
     for (int16_t s : tone) {
         power += double(s) * s / static_cast<double>(tone.size());
-        run = std::abs(s) < kQuiet ? run + 1 : 0;
-        quiet += run > 0;
-        longestQuiet = std::max(longestQuiet, run);
+        quiet += std::abs(s) < kQuiet;
     }
     EXPECT_GT(std::sqrt(power), 5000.0);
     EXPECT_NEAR(Frequency(tone), kTone, 10.0);
-    // Played on without a break: restarted by every frame's play request it
-    // would be all but silent (an MP3 starts with the codec's quiet delay).
-    // Wine may drop a few milliseconds now and then; no more.
-    EXPECT_LT(longestQuiet, size_t{kRate / 20});
-    EXPECT_LT(quiet, tone.size() / 20);
+    // Played on without a break: started once although every frame asks,
+    // and sounding most of the time (restarted by every request it would be
+    // all but silent: an MP3 starts with the codec's quiet delay). On a busy
+    // machine Wine's mixer falls behind now and then, so gaps alone prove
+    // nothing.
+    EXPECT_EQ(Count("plays from its start"), 1) << Log();
+    EXPECT_LT(quiet, tone.size() / 2);
 }
 
 TEST_F(WineProgramTest, ARefusedFullscreenModeAnsweredYesRunsWindowedOnTheSilentClock) {

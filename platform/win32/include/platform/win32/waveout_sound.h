@@ -8,8 +8,8 @@
 // play silently on a clock: they start, advance, end and loop as they would
 // with sound, so the demo runs the same.
 //
-// The output in use and each stream opened are written to standard error
-// (invisible to a user, read by tests through Wine).
+// The output in use, each stream opened and each start of a stream are
+// written to standard error (invisible to a user, read by tests through Wine).
 #pragma once
 
 #include "platform/platform.h"
