@@ -1,7 +1,7 @@
 // Where PackFile::Load finds a file (disk, "data/" + path, the pack), what it
 // returns when it finds nothing, the pack across start-ups, and reading records.
 // (Leaks of packs and buffers are the sanitizer build's to find.)
-#include "tests/assets/asset_fixtures.h"
+#include "asset_fixtures.h"
 
 #include <cstring>
 

@@ -6,7 +6,7 @@
 #include "demo/texture_set.h"
 #include "platform/offscreen/offscreen_gl.h"
 #include "platform/scripted/scripted_platform.h"
-#include "tests/assets/asset_fixtures.h"
+#include "asset_fixtures.h"
 
 #include "platform/opengl.h"
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // boxes and the exit codes).
 #include "platform/sdl2/sdl2_keys.h"
 #include "platform/sdl2/sdl2_platform.h"
-#include "tests/support/xvfb.h"
+#include "support/xvfb.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>

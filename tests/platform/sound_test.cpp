@@ -1,8 +1,8 @@
 // The SDL2_mixer sound layer: a stream advances in milliseconds, plays on
 // undisturbed by repeated play requests, and starts over at its end in loop mode.
 #include "platform/sdl2/sdl2_sound.h"
-#include "tests/platform/tone.h"
-#include "tests/support/temp_dir.h"
+#include "support/tone.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 

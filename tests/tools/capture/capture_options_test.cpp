@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/capture/capture_options.h"
-#include "tools/capture/progress.h"
-#include "tools/capture/video_encoder.h"
+#include "capture_options.h"
+#include "progress.h"
+#include "video_encoder.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/subprocess.h"
-#include "tests/support/temp_dir.h"
+#include "support/subprocess.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 

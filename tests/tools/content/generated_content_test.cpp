@@ -7,8 +7,8 @@
 #include "demo/texture_set.h"
 #include "platform/offscreen/offscreen_gl.h"
 #include "platform/opengl.h"
-#include "tests/support/subprocess.h"
-#include "tests/support/temp_dir.h"
+#include "support/subprocess.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <mpg123.h>

@@ -2,10 +2,10 @@
 // layer against the real system, the library's corpus tests (the native
 // build's sources), and the library's log at its Windows path.
 #include "rar_writer.h"
-#include "tests/platform/tone.h"
-#include "tests/support/shared_data.h"
-#include "tests/support/xvfb.h"
-#include "tests/windows/host/wine.h"
+#include "support/tone.h"
+#include "support/shared_data.h"
+#include "support/xvfb.h"
+#include "wine.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // PulseAudio whose only sink is a pipe the test records.
 #pragma once
 
-#include "tests/support/subprocess.h"
-#include "tests/support/temp_dir.h"
+#include "support/subprocess.h"
+#include "support/temp_dir.h"
 
 #include <sys/stat.h>
 
