@@ -46,6 +46,38 @@ void ReadWholeStream(FILE *stream, MemFile &file) {
     file.size = size;
 }
 
+// Inflates the pack's current member into `file`, at most `claimed` bytes
+// (the size its header gives). That size is only a claim: the buffer grows
+// with what really inflates, so a damaged or hostile pack cannot make a few
+// bytes cost gigabytes, and the record holds exactly the bytes that came (a
+// damaged member is not detected otherwise). Empty when even the first
+// buffer cannot be allocated.
+void ReadMember(unzFile handle, int32_t claimed, MemFile &file) {
+    constexpr int32_t kFirstBuffer = 1 << 16;
+    int32_t capacity = claimed < kFirstBuffer ? claimed : kFirstBuffer, size = 0;
+    unsigned char *buffer = AllocateFileBuffer(capacity);
+    if (buffer == nullptr) return;
+    if (unzOpenCurrentFile(handle) == UNZ_OK) {
+        while (size < claimed) {
+            if (size == capacity) {  // full: twice as big, never beyond the claim
+                const int32_t larger = claimed - capacity > capacity ? capacity * 2 : claimed;
+                unsigned char *grown = AllocateFileBuffer(larger);
+                if (grown == nullptr) break;
+                std::memcpy(grown, buffer, static_cast<size_t>(size));
+                delete[] buffer;
+                buffer = grown;
+                capacity = larger;
+            }
+            const int got = unzReadCurrentFile(handle, buffer + size, static_cast<unsigned>(capacity - size));
+            if (got <= 0) break;
+            size += got;
+        }
+        (void)unzCloseCurrentFile(handle);
+    }
+    file.data = buffer;
+    file.size = size;
+}
+
 bool DiskAllowed(int32_t mode) { return mode == 0 || mode == 2; }
 
 // `path` as seen from `folder`: itself when it is absolute or there is no folder.
@@ -142,18 +174,8 @@ MemFile PackFile::Load(const char *path) {
         std::printf("\nFile %s not found!\n", path);
         return file;
     }
-    const int32_t size = FileSize(path);
-    if (size < 0) return file;
-    unsigned char *buffer = AllocateFileBuffer(size);
-    if (buffer == nullptr) return file;
-    // A damaged member is not detected here: the record holds what could be
-    // inflated, zeros after it.
-    if (unzOpenCurrentFile(handle) == UNZ_OK) {
-        (void)unzReadCurrentFile(handle, buffer, static_cast<unsigned>(size));
-        (void)unzCloseCurrentFile(handle);
-    }
-    file.data = buffer;
-    file.size = size;
+    const int32_t claimed = FileSize(path);
+    if (claimed >= 0) ReadMember(handle, claimed, file);
     return file;
 }
 

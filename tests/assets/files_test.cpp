@@ -78,6 +78,18 @@ TEST_F(PackFileTest, AMissingOrVanishedPackLeavesOnlyLooseFiles) {
     EXPECT_EQ(Loaded("data/I2.tga"), "loose two");
 }
 
+// A member whose header claims far more than it holds costs what it holds.
+TEST_F(PackFileTest, AMemberGivesWhatInflatesNotWhatItsHeaderClaims) {
+    WriteZip("data.dat", {{"data/I1.tga", std::string(100000, 'x')}});
+    std::string pack = testsupport::ReadFile("data.dat");
+    // The uncompressed size in the local and the central record: 96 MiB.
+    for (auto [signature, at] : {std::pair{"PK\3\4", 22}, {"PK\1\2", 24}})
+        pack.replace(pack.find(signature) + at, 4, std::string("\0\0\0\6", 4));
+    dir_.Write("data.dat", pack);
+    ASSERT_EQ(pack_.Open("data.dat"), 1);
+    EXPECT_EQ(Loaded("data/I1.tga"), std::string(100000, 'x'));
+}
+
 TEST_F(PackFileTest, PathsOfMoreThan31CharactersAreRefused) {
     const std::string fits = "data/abcdefghijklmnopqrstuv.tga", tooLong = "data/abcdefghijklmnopqrstuvw.tga";
     dir_.Write(fits, "fits");

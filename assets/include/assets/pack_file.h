@@ -77,7 +77,8 @@ public:
     // characters (name ""), when the file is nowhere to be found (with the
     // message "\nFile <path> not found!\n" on standard output if the pack
     // was searched), or when its buffer cannot be allocated. A pack member
-    // that fails its CRC check is returned as read.
+    // that fails its CRC check is returned as read; one that inflates to
+    // less than its header claims gives a record of what did inflate.
     MemFile Load(const char *path);
 
     // Size in bytes of `path`: in modes 0 and 2 of the disk file at exactly
