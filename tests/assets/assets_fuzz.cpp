@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -28,16 +29,26 @@ void LoadAndDrop(MemFile file) {
     FreeMem(&file);
 }
 
+// Where the pack is written, removed when the process ends.
 const std::string &ScratchFolder() {
-    static const std::string folder = [] {
-        char pattern[] = "/tmp/assets-fuzz-XXXXXX";
-        if (mkdtemp(pattern) == nullptr) std::abort();
-        return std::string(pattern);
-    }();
-    return folder;
+    static const struct Folder {
+        std::string path = [] {
+            std::string pattern = std::filesystem::temp_directory_path() / "assets-fuzz-XXXXXX";
+            if (mkdtemp(pattern.data()) == nullptr) std::abort();
+            return pattern;
+        }();
+        ~Folder() { std::filesystem::remove_all(path); }
+    } folder;
+    return folder.path;
 }
 
 }  // namespace
+
+// Load's "not found" messages would drown libFuzzer's own report.
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static platform::OffscreenGL *gl = [] {
@@ -69,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         for (int status = unzGoToFirstFile(file.handle); status == UNZ_OK && names.size() < kMaxMembers;
              status = unzGoToNextFile(file.handle)) {
             char name[256] = {};
-            if (unzGetCurrentFileInfo(file.handle, nullptr, name, sizeof name, nullptr, 0, nullptr, 0) == UNZ_OK)
+            unz_file_info info;  // minizip writes it unasked
+            if (unzGetCurrentFileInfo(file.handle, &info, name, sizeof name, nullptr, 0, nullptr, 0) == UNZ_OK)
                 names.push_back(name);
         }
         names.push_back("data/none.tga");
