@@ -30,6 +30,11 @@ PIXELFORMATDESCRIPTOR PixelFormatRequest(int bits) {
     return pfd;
 }
 
+WindowStyles StylesFor(bool fullscreen) {
+    if (fullscreen) return {WS_EX_APPWINDOW, WS_POPUP};
+    return {WS_EX_APPWINDOW | WS_EX_WINDOWEDGE, WS_OVERLAPPEDWINDOW};
+}
+
 DEVMODEA DisplayModeRequest(int width, int height, int bits) {
     DEVMODEA mode{};
     mode.dmSize = sizeof mode;
@@ -110,9 +115,6 @@ std::optional<OpenStep> Win32Platform::OpenWindow(const WindowRequest &request) 
         registered_ = true;
     }
 
-    RECT rect{0, 0, request.width, request.height};
-    DWORD exStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
-    DWORD style = WS_OVERLAPPEDWINDOW;
     if (request.fullscreen) {
         DEVMODEA mode = DisplayModeRequest(request.width, request.height, request.bits);
         const LONG result = ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN);
@@ -124,13 +126,13 @@ std::optional<OpenStep> Win32Platform::OpenWindow(const WindowRequest &request) 
         std::fprintf(stderr, "vandrel: full-screen display mode %dx%d at %d bits per pixel\n",
                      request.width, request.height, request.bits);
         fullscreen_ = true;
-        exStyle = WS_EX_APPWINDOW;
-        style = WS_POPUP;
         ShowCursor(FALSE);
     }
-    AdjustWindowRectEx(&rect, style, FALSE, exStyle);
-    window_ = CreateWindowExA(exStyle, kClassName, request.title,
-                              style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
+    const WindowStyles styles = StylesFor(fullscreen_);
+    RECT rect{0, 0, request.width, request.height};
+    AdjustWindowRectEx(&rect, styles.style, FALSE, styles.exStyle);
+    window_ = CreateWindowExA(styles.exStyle, kClassName, request.title,
+                              styles.style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
                               rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
                               instance_, nullptr);
     if (window_ == nullptr) {

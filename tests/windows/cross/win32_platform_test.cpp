@@ -15,7 +15,7 @@ namespace {
 
 using namespace platform;
 
-TEST(Win32Records, PixelFormatDisplayModeAndBoxStylesAreTheDemos) {
+TEST(Win32Records, PixelFormatDisplayModeWindowAndBoxStylesAreTheDemos) {
     // RGBA, double-buffered, window, OpenGL, the colour bits and a 16-bit depth buffer; nothing else.
     PIXELFORMATDESCRIPTOR expected{};
     expected.nSize = 40;
@@ -35,6 +35,13 @@ TEST(Win32Records, PixelFormatDisplayModeAndBoxStylesAreTheDemos) {
               std::vector<DWORD>({640, 480, 32, 0}));
     EXPECT_EQ(m.dmFields, static_cast<DWORD>(DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT));
 
+    for (bool fullscreen : {true, false}) {
+        const win32::WindowStyles styles = win32::StylesFor(fullscreen);
+        EXPECT_EQ(std::vector<DWORD>({styles.exStyle, styles.style}),
+                  fullscreen ? std::vector<DWORD>({WS_EX_APPWINDOW, WS_POPUP})
+                             : std::vector<DWORD>({WS_EX_APPWINDOW | WS_EX_WINDOWEDGE, WS_OVERLAPPEDWINDOW}));
+    }
+
     using win32::MessageBoxStyle;
     EXPECT_EQ(MessageBoxStyle(Buttons::Ok, Icon::None), UINT{MB_OK});
     EXPECT_EQ(MessageBoxStyle(Buttons::Ok, Icon::Stop), UINT{MB_ICONSTOP});
@@ -52,6 +59,21 @@ public:
     std::vector<std::string> boxes;
 };
 
+// Whether a rendering context was current when the window was shown and
+// when it was destroyed: the window shows once its context is current, and
+// goes once the context is gone.
+std::vector<std::string> watched;
+LRESULT CALLBACK Watch(int code, WPARAM wParam, LPARAM lParam) {
+    const auto *m = reinterpret_cast<const CWPSTRUCT *>(lParam);
+    char name[8] = {};
+    GetClassNameA(m->hwnd, name, sizeof name);
+    if (code == HC_ACTION && std::string(name) == "OpenGL" &&
+        ((m->message == WM_SHOWWINDOW && m->wParam) || m->message == WM_DESTROY))
+        watched.push_back(std::string(m->message == WM_DESTROY ? "destroyed" : "shown") +
+                          (wglGetCurrentContext() != nullptr ? " with" : " without") + " a current context");
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 TEST(Win32Platform, TheFullscreenDemoWindowIsOfItsClassStyleFormatAndContextAndClosingUndoesIt) {
     if (GetSystemMetrics(SM_CXSCREEN) != 640 || GetSystemMetrics(SM_CYSCREEN) != 480)
         GTEST_SKIP() << "needs a 640x480 screen";
@@ -59,6 +81,7 @@ TEST(Win32Platform, TheFullscreenDemoWindowIsOfItsClassStyleFormatAndContextAndC
     Install(&platform);
     const int cursor = ShowCursor(TRUE) - 1;
     ShowCursor(FALSE);
+    const HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, Watch, nullptr, GetCurrentThreadId());
     ASSERT_TRUE(OpenDemoWindow("Vandrel", 640, 480, 32, true));
     EXPECT_EQ(platform.boxes, std::vector<std::string>());
     const HWND hwnd = platform.window();
@@ -96,7 +119,29 @@ TEST(Win32Platform, TheFullscreenDemoWindowIsOfItsClassStyleFormatAndContextAndC
     EXPECT_EQ(chosen.iPixelType, PFD_TYPE_RGBA);
     EXPECT_GE(chosen.cDepthBits, 16);
 
+    // The window's messages as the demo's events (SendMessageA runs the
+    // window procedure at once).
+    const auto send = [&](UINT message, WPARAM w, LPARAM l) { EXPECT_EQ(SendMessageA(hwnd, message, w, l), 0); };
+    send(WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, TRUE), 0);
+    EXPECT_FALSE(windowActive) << "minimised";
+    send(WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, FALSE), 0);
+    EXPECT_TRUE(windowActive) << "only minimising counts";
+    send(WM_KEYDOWN, VK_F1, 0);
+    EXPECT_TRUE(keyDown[VK_F1]);
+    send(WM_KEYUP, VK_F1, 0);
+    EXPECT_FALSE(keyDown[VK_F1]);
+    send(WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(300, 0));
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), std::vector<GLint>({0, 0, 300, 1}));
+    send(WM_CLOSE, 0, 0);
+    MSG quit{};
+    EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "no quit asked for";
+    EXPECT_TRUE(IsWindow(hwnd)) << "the loop tears the window down, not the close";
+
     CloseDemoWindow();
+    UnhookWindowsHookEx(hook);
+    EXPECT_EQ(watched, std::vector<std::string>({"shown with a current context", "destroyed without a current context"}));
     EXPECT_EQ(platform.boxes, std::vector<std::string>());
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_EQ(wglGetCurrentContext(), nullptr);

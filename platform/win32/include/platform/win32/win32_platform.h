@@ -61,6 +61,14 @@ inline constexpr const char *kClassName = "OpenGL";
 // OpenGL, `bits` colour bits and a 16-bit depth buffer, nothing else.
 PIXELFORMATDESCRIPTOR PixelFormatRequest(int bits);
 
+// The window's styles for a mode: its extended style, and the style that
+// AdjustWindowRectEx is given (window creation adds WS_CLIPSIBLINGS and
+// WS_CLIPCHILDREN to it).
+struct WindowStyles {
+    DWORD exStyle, style;
+};
+WindowStyles StylesFor(bool fullscreen);
+
 // The display-mode record for a full-screen request: all zero but its size,
 // the width, height and colour depth, and the flags naming those three.
 DEVMODEA DisplayModeRequest(int width, int height, int bits);
