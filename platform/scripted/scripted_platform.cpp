@@ -65,7 +65,7 @@ std::optional<OpenStep> ScriptedPlatform::OpenWindow(const WindowRequest &reques
     }
     if (request.fullscreen) {
         if (fails(OpenStep::DisplayMode) || !fullscreenOffered_) return OpenStep::DisplayMode;
-        displaySwitched_ = cursorHidden_ = true;
+        displaySwitched_ = true;
     }
     for (OpenStep step : {OpenStep::Create, OpenStep::Device, OpenStep::ChooseFormat,
                           OpenStep::SetFormat, OpenStep::Context, OpenStep::Activate}) {
@@ -83,7 +83,7 @@ unsigned ScriptedPlatform::CloseWindow() {
     if (device_) held |= kReleaseDevice;
     if (window_) held |= kDestroyWindow;
     log_.push_back("CloseWindow" + std::string(displaySwitched_ ? " restoring the display" : ""));
-    registered_ = displaySwitched_ = cursorHidden_ = window_ = device_ = context_ = false;
+    registered_ = displaySwitched_ = window_ = device_ = context_ = false;
     onEvent_ = nullptr;
     return failingClose_ & held;
 }

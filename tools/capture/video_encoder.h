@@ -77,9 +77,6 @@ public:
     // Stops ffmpeg at once and removes the partial video.
     void Abort();
 
-    // Where the video is written until it is complete.
-    const std::filesystem::path &partialPath() const { return partial_; }
-
 private:
     // Waits for ffmpeg to end and describes a failure; true for exit code 0.
     bool Collect(std::string *error);

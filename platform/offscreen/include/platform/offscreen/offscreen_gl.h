@@ -3,9 +3,7 @@
 // that read back what OpenGL drew.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
 namespace platform {
 
@@ -25,10 +23,6 @@ public:
 
     int width() const { return width_; }
     int height() const { return height_; }
-
-    // Waits for the drawing to finish and returns the framebuffer as RGBA
-    // rows, top row first (as an image file stores them).
-    std::vector<uint8_t> ReadPixelsTopDown() const;
 
 private:
     void *window_ = nullptr;   // SDL_Window*

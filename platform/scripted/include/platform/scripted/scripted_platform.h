@@ -53,7 +53,6 @@ public:
     std::optional<WindowRequest> lastRequest;  // of the last OpenWindow
     bool windowOpen() const { return window_; }
     bool displaySwitched() const { return displaySwitched_; }
-    bool cursorHidden() const { return cursorHidden_; }
     int presents = 0;
     bool runaway() const { return runaway_; }  // a loop polled far more than any test needs
 
@@ -100,7 +99,7 @@ private:
     std::optional<int> quitCode_;
     std::vector<ShownBox> boxes_;
     EventHandler onEvent_ = nullptr;
-    bool registered_ = false, displaySwitched_ = false, cursorHidden_ = false, window_ = false,
+    bool registered_ = false, displaySwitched_ = false, window_ = false,
          device_ = false, context_ = false;
     long polls_ = 0;
     bool runaway_ = false;
