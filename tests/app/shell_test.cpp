@@ -163,8 +163,18 @@ TEST_F(ShellTest, EachFailedStepOfClosingShowsItsBoxInOrder) {
     EXPECT_TRUE(fake.boxes().empty()) << "a teardown without failures shows nothing";
 }
 
-TEST_F(ShellTest, TheWindowsEventsSetTheFlagsAndKeysAndCloseAsksToQuit) {
+// The projection itself shows in the capture's stills.
+TEST_F(ShellTest, TheWindowsEventsSetTheFlagsKeysAndViewAndCloseAsksToQuit) {
+    static platform::OffscreenGL *gl = new platform::OffscreenGL;  // kept: see the scenes' test
+    std::string error;
+    if (gl->width() == 0 && !gl->Create(64, 64, &error)) GTEST_SKIP() << "no offscreen OpenGL: " << error;
+    const auto viewport = [] {
+        std::vector<GLint> v(4);
+        glGetIntegerv(GL_VIEWPORT, v.data());
+        return v;
+    };
     ASSERT_TRUE(OpenVandrel(false));
+    EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 640, 480})) << "the requested size";
     const auto send = [&](const Event &event) {
         fake.Post(event);
         platform::Message message;
@@ -179,30 +189,14 @@ TEST_F(ShellTest, TheWindowsEventsSetTheFlagsAndKeysAndCloseAsksToQuit) {
     send(Key(false, 27));
     EXPECT_EQ(std::count(std::begin(keyDown), std::end(keyDown), true), 1);
     EXPECT_TRUE(keyDown[255]);
+    Event size{Event::Kind::Resize};
+    size.width = 300;  // minimised: the height counts as 1
+    send(size);
+    EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 300, 1}));
     EXPECT_EQ(Count("PostQuit 0"), 0);
     send(Event{Event::Kind::Close});
     EXPECT_EQ(Count("PostQuit 0"), 1);
     EXPECT_TRUE(fake.windowOpen()) << "the loop tears the window down, not the close";
-}
-
-// The projection itself shows in the capture's stills.
-TEST_F(ShellTest, TheViewFollowsTheRequestedThenTheReportedClientSize) {
-    static platform::OffscreenGL *gl = new platform::OffscreenGL;  // kept: see the scenes' test
-    std::string error;
-    if (gl->width() == 0 && !gl->Create(64, 64, &error)) GTEST_SKIP() << "no offscreen OpenGL: " << error;
-    const auto viewport = [] {
-        std::vector<GLint> v(4);
-        glGetIntegerv(GL_VIEWPORT, v.data());
-        return v;
-    };
-    ASSERT_TRUE(OpenVandrel(false));
-    EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 640, 480}));
-    Event size{Event::Kind::Resize};
-    size.width = 300;  // minimised: the height counts as 1
-    fake.Post(size);
-    platform::Message message;
-    ASSERT_TRUE(fake.PollMessage(&message));
-    EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 300, 1}));
 }
 
 TEST_F(ShellTest, AFailedStartShowsItsBoxAndEndsBeforeAnyFrame) {

@@ -1,7 +1,7 @@
 // A program run as its user runs it, on a private X server (xvfb.h): started
 // in a folder with its standard error logged there, followed through that
-// log and its windows (xwininfo), answered and driven with keys (xdotool), its frames
-// taken from the screen.
+// log and its windows (xwininfo), driven with keys (xdotool), its frames
+// taken from the screen. Pictures are 8-bit RGB, rows top to bottom.
 #pragma once
 
 #include "support/subprocess.h"
@@ -23,18 +23,15 @@ struct ScreenWindow {
 // The last window titled exactly `title`.
 std::optional<ScreenWindow> FindWindow(const std::string &title);
 
-// Pictures as 8-bit RGB, rows top to bottom: the whole screen, and a PNG file.
 std::string Screenshot();
 std::string PngPixels(const std::filesystem::path &png);
 // The mean difference of two pictures' bytes (255 when their sizes differ),
-// and the spread of one picture's brightness (0 when it is flat).
+// and the spread of a picture's brightness (0 when it is flat).
 double MeanDifference(const std::string &a, const std::string &b);
 double Contrast(const std::string &pixels);
 
 class DesktopProgram {
 public:
-    // Starts `argv` in `folder` with `env` added; its standard error goes to
-    // stderr.log there.
     DesktopProgram(const std::vector<std::string> &argv, const std::filesystem::path &folder,
                    const std::map<std::string, std::string> &env = {});
 
@@ -45,19 +42,16 @@ public:
     bool WaitFor(const std::function<bool()> &done);
     // A window titled `title` other than the one with id `other`.
     std::optional<ScreenWindow> WaitForWindow(const std::string &title, const std::string &other = "");
-    // A screen that shows anything, taken `settle` after it first did; empty
-    // when none came.
+    // The screen `settle` after it first shows anything; empty if it never does.
     std::string WaitForPicture(std::chrono::milliseconds settle);
-    // Answers a message box with a key sent to it.
+    // Sends `key` to the box captioned `caption`.
     void Answer(const std::string &caption, const std::string &key);
-    // Holds `key` down until `until` holds: the demo reads keys as states,
-    // between messages.
+    // Holds `key` down until `until` holds: the demo reads keys as states.
     void Hold(const std::string &key, const std::function<bool()> &until);
-    // The exit code once the program ends (30 s at most; a failure if not).
+    // The exit code once the program ends (a failure after 30 s).
     int ExitCode();
-    // Presses Escape once the window's own start-up messages are through
-    // (the exit code is the last message's parameter) and holds it until
-    // the end; the exit code.
+    // Holds Escape once the window's start-up messages are through (the exit
+    // code is the last message's parameter); the exit code.
     int EscapeExitCode();
 
 private:
