@@ -239,17 +239,4 @@ TEST_F(SceneTest, APictureMissingAtARepeatedStartUpDrawsAnUntexturedQuad) {
     EXPECT_TRUE(Near(Draw(12), ColourOf("I10")));
 }
 
-TEST_F(SceneTest, ALooseFileOverridesThePackMemberOfTheSameName) {
-    const Colour loose{10, 250, 10}, packed{250, 10, 10};
-    testsupport::TempDir folder;
-    assettest::WriteZip(folder / "data.dat", {{"data/I4.tga", PictureFile(packed, packed)},
-                                              {"data/I5.tga", PictureFile("I5")},
-                                              {"DATA/i8.TGA", PictureFile("I8")}});
-    folder.Write("data/I4.tga", PictureFile(loose, loose));
-    ASSERT_TRUE(StartIn(folder.path()));
-    EXPECT_TRUE(Near(Draw(6), loose));
-    EXPECT_TRUE(Near(Draw(7), ColourOf("I5"))) << "from the pack";
-    EXPECT_TRUE(Near(Draw(10), ColourOf("I8"))) << "pack names compare without regard to case";
-}
-
 }  // namespace
