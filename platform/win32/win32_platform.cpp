@@ -31,8 +31,9 @@ PIXELFORMATDESCRIPTOR PixelFormatRequest(int bits) {
 }
 
 WindowStyles StylesFor(bool fullscreen) {
-    if (fullscreen) return {WS_EX_APPWINDOW, WS_POPUP};
-    return {WS_EX_APPWINDOW | WS_EX_WINDOWEDGE, WS_OVERLAPPEDWINDOW};
+    constexpr DWORD kClip = WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    if (fullscreen) return {WS_EX_APPWINDOW, WS_POPUP, WS_POPUP | kClip};
+    return {WS_EX_APPWINDOW | WS_EX_WINDOWEDGE, WS_OVERLAPPEDWINDOW, WS_OVERLAPPEDWINDOW | kClip};
 }
 
 DEVMODEA DisplayModeRequest(int width, int height, int bits) {
@@ -132,7 +133,7 @@ std::optional<OpenStep> Win32Platform::OpenWindow(const WindowRequest &request) 
     RECT rect{0, 0, request.width, request.height};
     AdjustWindowRectEx(&rect, styles.style, FALSE, styles.exStyle);
     window_ = CreateWindowExA(styles.exStyle, kClassName, request.title,
-                              styles.style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
+                              styles.createStyle, 0, 0,
                               rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
                               instance_, nullptr);
     if (window_ == nullptr) {

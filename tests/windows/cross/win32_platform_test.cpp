@@ -37,9 +37,11 @@ TEST(Win32Records, PixelFormatDisplayModeWindowAndBoxStylesAreTheDemos) {
 
     for (bool fullscreen : {true, false}) {
         const win32::WindowStyles styles = win32::StylesFor(fullscreen);
-        EXPECT_EQ(std::vector<DWORD>({styles.exStyle, styles.style}),
-                  fullscreen ? std::vector<DWORD>({WS_EX_APPWINDOW, WS_POPUP})
-                             : std::vector<DWORD>({WS_EX_APPWINDOW | WS_EX_WINDOWEDGE, WS_OVERLAPPEDWINDOW}));
+        const DWORD clip = WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+        EXPECT_EQ(std::vector<DWORD>({styles.exStyle, styles.style, styles.createStyle}),
+                  fullscreen ? std::vector<DWORD>({WS_EX_APPWINDOW, WS_POPUP, WS_POPUP | clip})
+                             : std::vector<DWORD>({WS_EX_APPWINDOW | WS_EX_WINDOWEDGE, WS_OVERLAPPEDWINDOW,
+                                                   WS_OVERLAPPEDWINDOW | clip}));
     }
 
     using win32::MessageBoxStyle;

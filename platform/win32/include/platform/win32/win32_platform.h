@@ -61,11 +61,10 @@ inline constexpr const char *kClassName = "OpenGL";
 // OpenGL, `bits` colour bits and a 16-bit depth buffer, nothing else.
 PIXELFORMATDESCRIPTOR PixelFormatRequest(int bits);
 
-// The window's styles for a mode: its extended style, and the style that
-// AdjustWindowRectEx is given (window creation adds WS_CLIPSIBLINGS and
-// WS_CLIPCHILDREN to it).
+// The window's styles for a mode: its extended style, the style that
+// AdjustWindowRectEx is given, and the style it is created with.
 struct WindowStyles {
-    DWORD exStyle, style;
+    DWORD exStyle, style, createStyle;
 };
 WindowStyles StylesFor(bool fullscreen);
 
