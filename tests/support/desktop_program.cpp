@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <regex>
+#include <cstdio>
 #include <sstream>
 #include <thread>
 
@@ -21,14 +21,22 @@ std::string Output(const std::vector<std::string> &argv) { return RunProcess(arg
 }  // namespace
 
 std::optional<ScreenWindow> FindWindow(const std::string &title) {
-    // Every window with its name and size, as in
+    // Every window with its name, class and size, as in
     //      0x200002 "Error": ()  226x100+207+126  +207+126
-    static const std::regex line(R"re(^\s*(0x[0-9a-f]+) "(.*)": \(.*\)\s+(\d+)x(\d+)[+-])re");
     std::istringstream lines(Output({"xwininfo", "-root", "-tree"}));
     std::optional<ScreenWindow> found;
-    std::smatch m;
-    for (std::string text; std::getline(lines, text);)
-        if (std::regex_search(text, m, line) && m[2] == title) found = ScreenWindow{m[1], std::stoi(m[3]), std::stoi(m[4])};
+    for (std::string text; std::getline(lines, text);) {
+        const size_t id = text.find("0x"), name = text.find(" \"", id), end = text.find("\": (", name);
+        if (id == std::string::npos || name == std::string::npos || end == std::string::npos ||
+            text.compare(name + 2, end - name - 2, title) != 0)
+            continue;
+        ScreenWindow window{text.substr(id, name - id)};
+        const size_t size = text.find(")  ", end);
+        if (size != std::string::npos &&
+            std::sscanf(text.c_str() + size + 3, "%dx%d", &window.width, &window.height) == 2 &&
+            Output({"xwininfo", "-id", window.id}).find("Map State: IsViewable") != std::string::npos)
+            found = window;
+    }
     return found;
 }
 

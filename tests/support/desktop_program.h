@@ -20,7 +20,7 @@ struct ScreenWindow {
     int width = 0, height = 0;
 };
 
-// The last window titled exactly `title`.
+// The last window on screen titled exactly `title`.
 std::optional<ScreenWindow> FindWindow(const std::string &title);
 
 std::string Screenshot();
