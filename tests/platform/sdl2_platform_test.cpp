@@ -8,7 +8,12 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <link.h>
+
+#include <algorithm>
 #include <cstdlib>
+#include <set>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -25,6 +30,42 @@ TEST(SdlKeyMapping, KeysGiveTheirKeyCodes) {
         {SDLK_LALT, 0x12},   {SDLK_KP_9, 0x69},  {SDLK_UNKNOWN, 0},   {SDLK_AUDIOPLAY, 0}};
     for (auto [key, code] : cases)
         EXPECT_EQ(platform::sdl2::VirtualKeyFromSdl(key), code) << SDL_GetKeyName(key);
+}
+
+std::set<std::string> LoadedLibraries() {
+    std::set<std::string> names;
+    dl_iterate_phdr(
+        [](dl_phdr_info *info, size_t, void *list) {
+            if (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0')
+                static_cast<std::set<std::string> *>(list)->insert(info->dlpi_name);
+            return 0;
+        },
+        &names);
+    return names;
+}
+
+// The GL driver and what it loads while the window and its context are made
+// stay loaded after the window, its context and the video subsystem are gone:
+// a leak checker at exit must still be able to name their allocations.
+TEST(Sdl2Platform, LibrariesLoadedForTheWindowStayLoadedAfterItCloses) {
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    testsupport::XvfbServer xvfb("640x480x24");
+    if (!xvfb.ok()) GTEST_SKIP() << "no X server for this test: " << xvfb.error();
+    const std::set<std::string> before = LoadedLibraries();
+    std::set<std::string> opened;
+    {
+        platform::sdl2::Sdl2Platform sdl;
+        platform::WindowRequest request{"Window Under Test", 640, 480, 32, false, [](const Event &) {}};
+        ASSERT_EQ(sdl.OpenWindow(request), std::nullopt);
+        for (const std::string &name : LoadedLibraries())
+            if (before.count(name) == 0) opened.insert(name);
+        EXPECT_EQ(sdl.CloseWindow(), 0u);
+    }
+    ASSERT_FALSE(opened.empty()) << "opening a GL window loaded no library";
+    const std::set<std::string> after = LoadedLibraries();
+    std::vector<std::string> unloaded;
+    std::set_difference(opened.begin(), opened.end(), after.begin(), after.end(), std::back_inserter(unloaded));
+    EXPECT_EQ(unloaded, std::vector<std::string>{});
 }
 
 std::vector<Event> delivered;
