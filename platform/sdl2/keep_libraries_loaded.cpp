@@ -3,12 +3,9 @@
 #include <dlfcn.h>
 #include <link.h>
 
-#include <string>
-#include <vector>
-
 namespace platform::sdl2 {
 
-void KeepLoadedLibrariesLoaded() {
+std::vector<std::string> LoadedLibraries() {
     std::vector<std::string> names;
     dl_iterate_phdr(
         [](dl_phdr_info *info, size_t, void *list) {
@@ -17,9 +14,13 @@ void KeepLoadedLibrariesLoaded() {
             return 0;
         },
         &names);
+    return names;
+}
+
+void KeepLoadedLibrariesLoaded() {
     // Opened again outside the walk (the loader's lock is held inside it).
     // The handles are never closed: that, with RTLD_NODELETE, is the point.
-    for (const std::string &name : names) dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    for (const std::string &name : LoadedLibraries()) dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
 }
 
 }  // namespace platform::sdl2

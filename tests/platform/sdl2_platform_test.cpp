@@ -1,14 +1,13 @@
 // The SDL2 platform on a private X server: SDL's keys and events turned into
 // the window's events (the program's own test covers the display mode, the
 // boxes and the exit codes).
+#include "platform/sdl2/keep_libraries_loaded.h"
 #include "platform/sdl2/sdl2_keys.h"
 #include "platform/sdl2/sdl2_platform.h"
 #include "support/xvfb.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
-
-#include <link.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -33,15 +32,8 @@ TEST(SdlKeyMapping, KeysGiveTheirKeyCodes) {
 }
 
 std::set<std::string> LoadedLibraries() {
-    std::set<std::string> names;
-    dl_iterate_phdr(
-        [](dl_phdr_info *info, size_t, void *list) {
-            if (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0')
-                static_cast<std::set<std::string> *>(list)->insert(info->dlpi_name);
-            return 0;
-        },
-        &names);
-    return names;
+    const std::vector<std::string> names = platform::sdl2::LoadedLibraries();
+    return {names.begin(), names.end()};
 }
 
 // The GL driver and what it loads while the window and its context are made

@@ -2,6 +2,9 @@
 // until the process ends.
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace platform::sdl2 {
 
 // Pins every shared library loaded so far. Called once a GL-capable window or
@@ -10,5 +13,8 @@ namespace platform::sdl2 {
 // a later context (F1) need not load it again, and a leak checker at exit
 // can still name the driver's own leftovers instead of an unknown module.
 void KeepLoadedLibrariesLoaded();
+
+// The paths of the shared libraries loaded now (the program itself left out).
+std::vector<std::string> LoadedLibraries();
 
 }  // namespace platform::sdl2
