@@ -138,44 +138,41 @@
   });
 
   // ---- soundtrack ----------------------------------------------------------------
-  const AudioContextClass = window.AudioContext || window.webkitAudioContext;
-  const audio = AudioContextClass ? new AudioContextClass() : null;
-  const decoded = new Map();  // file name -> Promise of an AudioBuffer or null
-  function decode(name) {
-    if (!decoded.has(name)) {
-      decoded.set(name, fetch(name)
-        .then((response) => (response.ok ? response.arrayBuffer() : null))
-        .then((bytes) => (bytes && audio ? audio.decodeAudioData(bytes) : null))
-        .catch(() => null));
+  // An audio element streams and decodes it as it plays, so the demo can
+  // start before the whole file has arrived.
+  const tracks = new Map();  // file name -> Promise of an audio element, or null
+  function load(name) {
+    if (!tracks.has(name)) {
+      tracks.set(name, new Promise((resolve) => {
+        const element = new Audio();
+        element.preload = 'auto';
+        element.addEventListener('canplay', () => resolve(element), { once: true });
+        element.addEventListener('error', () => resolve(null), { once: true });
+        element.src = name;
+      }));
     }
-    return decoded.get(name);
+    return tracks.get(name);
   }
-  let soundtrack = null;  // { buffer, source, startedAt, loop } of this play
+  let soundtrack = null;  // { element, playing } of this play
   function openSoundtrack(name) {
-    return decode(name).then((buffer) => {
-      soundtrack = buffer ? { buffer, source: null, startedAt: 0, loop: false } : null;
-      return buffer !== null;
+    return load(name).then((element) => {
+      soundtrack = element ? { element, playing: false } : null;
+      return element !== null;
     });
   }
   function playSoundtrack(loop) {
-    if (!soundtrack || soundtrack.source) return;
-    const source = audio.createBufferSource();
-    source.buffer = soundtrack.buffer;
-    source.loop = loop;
-    source.connect(audio.destination);
-    source.start();
-    soundtrack.source = source;
-    soundtrack.startedAt = audio.currentTime;
-    soundtrack.loop = loop;
+    if (!soundtrack || soundtrack.playing) return;
+    soundtrack.playing = true;
+    soundtrack.element.loop = loop;
+    soundtrack.element.currentTime = 0;
+    // Refused where the browser wants a click first; the demo plays on silent.
+    soundtrack.element.play().catch(() => {});
   }
   function soundtrackPositionMs() {
-    if (!soundtrack || !soundtrack.source) return 0;
-    const duration = soundtrack.buffer.duration;
-    const played = Math.max(0, audio.currentTime - soundtrack.startedAt);
-    return Math.floor(1000 * (soundtrack.loop ? played % duration : Math.min(played, duration)));
+    return soundtrack && soundtrack.playing ? Math.floor(soundtrack.element.currentTime * 1000) : 0;
   }
   function stopSoundtrack() {
-    if (soundtrack && soundtrack.source) soundtrack.source.stop();
+    if (soundtrack) soundtrack.element.pause();
     soundtrack = null;
   }
 
@@ -198,7 +195,7 @@
   const pictures = fetch('data.dat')
     .then((response) => (response.ok ? response.arrayBuffer() : null))
     .catch(() => null);
-  decode('DemoFinal.mp3');
+  load('DemoFinal.mp3');
 
   let ended = null;  // resolves the current play with its exit code
   function instantiate() {
@@ -224,8 +221,6 @@
     titleScreen.hidden = true;
     endScreen.hidden = true;
     stage.hidden = false;
-    // A click or a key press lets the page play sound.
-    if (audio && audio.state === 'suspended') audio.resume().catch(() => {});
     events = [];
     const program = await next;
     next = null;
