@@ -29,7 +29,7 @@ const kTypes = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'appli
 
 // Serves `files` (name -> bytes, or null for 404) first, then the built page,
 // then the content. `headers` go with every answer.
-function serve(files, headers) {
+export function serve(files = {}, headers = {}) {
   const server = http.createServer((request, response) => {
     const name = decodeURIComponent(new URL(request.url, 'http://loopback').pathname).slice(1) || 'index.html';
     let body = files[name];
@@ -55,21 +55,24 @@ function serve(files, headers) {
 
 // ---- the browser -------------------------------------------------------------
 
+// Headless Chromium with software WebGL, as Playwright starts it.
+export function launchChromium() {
+  const { chromium } = createRequire(path.join(env.modules, 'node_modules') + path.sep)('playwright-core');
+  return chromium.launch({
+    executablePath: env.chromium,
+    args: ['--headless=new', '--no-sandbox', '--use-gl=angle', '--use-angle=swiftshader',
+           '--enable-unsafe-swiftshader', '--disable-background-networking',
+           '--disable-component-update', '--disable-sync', '--no-first-run',
+           // As if the user had allowed sound for the page: ?autostart runs
+           // play sound too.
+           '--autoplay-policy=no-user-gesture-required'],
+  });
+}
+
 let browser = null;
 // Starts Chromium for the test file's tests, and closes it after them.
 export function useBrowser() {
-  before(async () => {
-    const { chromium } = createRequire(path.join(env.modules, 'node_modules') + path.sep)('playwright-core');
-    browser = await chromium.launch({
-      executablePath: env.chromium,
-      args: ['--headless=new', '--no-sandbox', '--use-gl=angle', '--use-angle=swiftshader',
-             '--enable-unsafe-swiftshader', '--disable-background-networking',
-             '--disable-component-update', '--disable-sync', '--no-first-run',
-             // As if the user had allowed sound for the page: ?autostart
-             // runs play sound too.
-             '--autoplay-policy=no-user-gesture-required'],
-    });
-  });
+  before(async () => { browser = await launchChromium(); });
   after(() => browser && browser.close());
 }
 
