@@ -181,8 +181,6 @@
     get startsFullscreen() { return fullscreenWanted; },
     now, present, newCanvas, removeCanvas, enterFullscreen, leaveFullscreen, messageBox,
     nextEvent: () => events.shift() || null,
-    // The process exit (the end of the timeline): the program has stopped.
-    exited: (code) => ended && ended(code),
     openSoundtrack, playSoundtrack, soundtrackPositionMs,
   };
 
@@ -209,7 +207,8 @@
         },
         onAbort: (what) => ended && ended('stopped: ' + what),
         print: (text) => console.log(text),
-        printErr: (text) => console.warn(text),
+        // Not the GL emulation's banners, which every start would print.
+        printErr: (text) => text.startsWith('WARNING: using emscripten GL') || console.warn(text),
       }).then(resolve, reject);
     });
   }
@@ -229,6 +228,7 @@
     const code = await new Promise((resolve) => {
       ended = resolve;
       program.ccall('main', 'number', [], [], { async: true }).then(resolve, (error) => {
+        // The process exit (the end of the timeline) unwinds the program.
         if (error && error.name === 'ExitStatus') resolve(error.status);
         else resolve('stopped: ' + error);
       });

@@ -4,19 +4,6 @@
 // Emscripten's own GL bookkeeping. The calls that wait use Asyncify and are
 // listed in the program's ASYNCIFY_IMPORTS.
 mergeInto(LibraryManager.library, {
-  // Resumes the program after a waiting call. Should it then end the process
-  // (the timeline's end calls exit()), the exit unwinds out of here as an
-  // ExitStatus: the page learns the code and shows its end screen, and
-  // nothing is left to run.
-  $webPageWake: function(wakeUp, value) {
-    try {
-      wakeUp(value);
-    } catch (e) {
-      if (!(e instanceof ExitStatus)) throw e;
-      Module['page'].exited(e.status);
-    }
-  },
-
   WebPageNowMs: function() {
     return Module['page'].now();
   },
@@ -59,17 +46,15 @@ mergeInto(LibraryManager.library, {
     Module['page'].removeCanvas();
   },
 
-  WebPagePresent__deps: ['$webPageWake'],
   WebPagePresent: function() {
     return Asyncify.handleSleep(function(wakeUp) {
-      Module['page'].present().then(function() { webPageWake(wakeUp, 0); });
+      Module['page'].present().then(function() { wakeUp(0); });
     });
   },
 
-  WebPageEnterFullscreen__deps: ['$webPageWake'],
   WebPageEnterFullscreen: function() {
     return Asyncify.handleSleep(function(wakeUp) {
-      Module['page'].enterFullscreen().then(function(entered) { webPageWake(wakeUp, entered ? 1 : 0); });
+      Module['page'].enterFullscreen().then(function(entered) { wakeUp(entered ? 1 : 0); });
     });
   },
 
@@ -77,13 +62,12 @@ mergeInto(LibraryManager.library, {
     Module['page'].leaveFullscreen();
   },
 
-  WebPageMessageBox__deps: ['$webPageWake'],
   WebPageMessageBox: function(text, caption, buttons) {
     var textString = UTF8ToString(text);
     var captionString = caption ? UTF8ToString(caption) : null;
     return Asyncify.handleSleep(function(wakeUp) {
       Module['page'].messageBox(textString, captionString, buttons === 1).then(function(answer) {
-        webPageWake(wakeUp, answer);
+        wakeUp(answer);
       });
     });
   },
@@ -100,11 +84,10 @@ mergeInto(LibraryManager.library, {
     return Module['page'].startsFullscreen ? 1 : 0;
   },
 
-  WebPageOpenSoundtrack__deps: ['$webPageWake'],
   WebPageOpenSoundtrack: function(name) {
     var nameString = UTF8ToString(name);
     return Asyncify.handleSleep(function(wakeUp) {
-      Module['page'].openSoundtrack(nameString).then(function(opened) { webPageWake(wakeUp, opened ? 1 : 0); });
+      Module['page'].openSoundtrack(nameString).then(function(opened) { wakeUp(opened ? 1 : 0); });
     });
   },
 

@@ -77,14 +77,15 @@ export function useBrowser() {
 }
 
 // Opens the page in a fresh browser context. `files` and `headers` go to the
-// server (see serve). The console's errors and the page's uncaught
-// exceptions are collected in `errors`; each test says which it expects.
+// server (see serve). The console's errors and warnings (WebGL reports a
+// call it refuses as a warning) and the page's uncaught exceptions are
+// collected in `errors`; each test says which it expects.
 export async function openPage(t, { query = '', files = {}, headers = {} } = {}) {
   const server = await serve(files, headers);
   const context = await browser.newContext({ viewport: { width: 800, height: 600 } });
   const page = await context.newPage();
   const errors = [];
-  page.on('console', (message) => message.type() === 'error' && errors.push(message.text()));
+  page.on('console', (m) => ['error', 'warning'].includes(m.type()) && errors.push(m.text()));
   page.on('pageerror', (error) => errors.push(error.message));
   t.after(async () => {
     await context.close();
