@@ -9,8 +9,10 @@
 // capture, for comparisons).
 import { after, before } from 'node:test';
 import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
+import os from 'node:os';
 import path from 'node:path';
 import { createRequire } from 'node:module';
 
@@ -191,47 +193,19 @@ export function flatTga(width, height, [r, g, b], { bits = 24, alpha = 255 } = {
   return Buffer.concat([header, Buffer.from(Array(width * height).fill(pixel).flat())]);
 }
 
-const crcTable = Array.from({ length: 256 }, (_, n) => {
-  let c = n;
-  for (let k = 0; k < 8; k++) c = c & 1 ? 0xedb88320 ^ (c >>> 1) : c >>> 1;
-  return c >>> 0;
-});
-function crc32(bytes) {
-  let c = 0xffffffff;
-  for (const byte of bytes) c = crcTable[(c ^ byte) & 255] ^ (c >>> 8);
-  return (c ^ 0xffffffff) >>> 0;
-}
-
-// A ZIP pack of `files` (name -> bytes), stored without compression.
+// A ZIP pack of `files` (name -> bytes), written by Python's zipfile (Python
+// comes with Emscripten).
 export function zipPack(files) {
-  const locals = [], centrals = [];
-  let offset = 0;
-  for (const [name, data] of Object.entries(files)) {
-    const fileName = Buffer.from(name);
-    const local = Buffer.alloc(30);
-    local.writeUInt32LE(0x04034b50, 0);
-    local.writeUInt16LE(20, 4);
-    local.writeUInt32LE(crc32(data), 14);
-    local.writeUInt32LE(data.length, 18);
-    local.writeUInt32LE(data.length, 22);
-    local.writeUInt16LE(fileName.length, 26);
-    const central = Buffer.alloc(46);
-    central.writeUInt32LE(0x02014b50, 0);
-    central.writeUInt16LE(20, 4);
-    central.writeUInt16LE(20, 6);
-    local.copy(central, 16, 14, 26);  // CRC and sizes
-    central.writeUInt16LE(fileName.length, 28);
-    central.writeUInt32LE(offset, 42);
-    locals.push(local, fileName, data);
-    centrals.push(central, fileName);
-    offset += local.length + fileName.length + data.length;
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vandrel-pack-'));
+  try {
+    for (const [name, data] of Object.entries(files)) {
+      fs.mkdirSync(path.dirname(path.join(dir, name)), { recursive: true });
+      fs.writeFileSync(path.join(dir, name), data);
+    }
+    execFileSync('python3', ['-c', 'import sys, zipfile\nwith zipfile.ZipFile("pack.zip", "w") as z:\n'
+                             + '    for name in sys.argv[1:]: z.write(name)', ...Object.keys(files)], { cwd: dir });
+    return fs.readFileSync(path.join(dir, 'pack.zip'));
+  } finally {
+    fs.rmSync(dir, { recursive: true, force: true });
   }
-  const directory = Buffer.concat(centrals);
-  const end = Buffer.alloc(22);
-  end.writeUInt32LE(0x06054b50, 0);
-  end.writeUInt16LE(centrals.length / 2, 8);
-  end.writeUInt16LE(centrals.length / 2, 10);
-  end.writeUInt32LE(directory.length, 12);
-  end.writeUInt32LE(offset, 16);
-  return Buffer.concat([...locals, directory, end]);
 }
