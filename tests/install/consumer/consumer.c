@@ -1,3 +1,14 @@
 #include <quorbenhal.h>
 #include <stdio.h>
-int main(int argc, char **argv) { RarListEntry *list = NULL; int n = RarListFiles(argc > 1 ? argv[1] : "", &list); RarFreeList(list); printf("%d\n", n); return 0; }
+/* Prints 0 for a missing archive: no entries listed, and the handle reports an I/O error. */
+int main(int argc, char **argv) {
+    const char *path = argc > 1 ? argv[1] : "";
+    RarListEntry *list = NULL;
+    int n = RarListFiles(path, &list);
+    RarFreeList(list);
+    RarArchive *archive = NULL;
+    n += RarOpenFile(&archive, path, NULL) != RAR_ERROR_IO || archive != NULL;
+    RarClose(archive);
+    printf("%d\n", n);
+    return 0;
+}

@@ -1,11 +1,12 @@
 // The test programs of the Windows build, run under Wine: the Win32 platform
 // layer against the real system, the library's corpus tests (the native
-// build's sources), and the library's log at its Windows path.
+// build's sources), its handle interface through the DLL, and the library's
+// log at its Windows path.
 #include "rar_writer.h"
-#include "tests/platform/tone.h"
-#include "tests/support/shared_data.h"
-#include "tests/support/xvfb.h"
-#include "tests/windows/host/wine.h"
+#include "support/tone.h"
+#include "support/shared_data.h"
+#include "support/xvfb.h"
+#include "wine.h"
 
 #include <gtest/gtest.h>
 
@@ -48,17 +49,17 @@ TEST(WindowsBuild, PlatformTestsPassUnderWineWithASoundDevice) {
     ExpectPassed(result);  // the sound layer's Device cases included: none skipped
 }
 
-TEST(WindowsBuild, RarCorpusTestsPassUnderWine) {
+TEST(WindowsBuild, RarCorpusAndHandleTestsPassUnderWine) {
     REQUIRE_WINDOWS_PROGRAM(VANDREL_WINDOWS_RAR_CORPUS_TESTS);
     REQUIRE_SHARED_PATH(manifest, "corpus/real/manifest.json");
     winetest::WineSession wine;
     ASSERT_EQ(wine.error(), "");
-    const auto result =
-        wine.Run(VANDREL_WINDOWS_RAR_CORPUS_TESTS, {},
-                 winetest::Options({{"VANDREL_SHARED_DIR",
-                                     winetest::WindowsPath(manifest.parent_path().parent_path().parent_path())}},
-                                   4min));
-    ExpectPassed(result);
+    const winetest::Env env = {
+        {"QUORBENHAL_SHARED_DIR", winetest::WindowsPath(manifest.parent_path().parent_path().parent_path())}};
+    for (const char *program : {VANDREL_WINDOWS_RAR_CORPUS_TESTS, VANDREL_WINDOWS_RAR_HANDLE_TESTS}) {
+        SCOPED_TRACE(program);
+        ExpectPassed(wine.Run(program, {}, winetest::Options(env, 4min)));
+    }
 }
 
 TEST(WindowsBuild, EachProcessStartsTheLibrarysLogAfreshInCTemp) {

@@ -1,0 +1,59 @@
+// The RAR 2.0 unpacker: decodes one entry's packed bit stream (LZ blocks with
+// literals and matches out of a 1 MiB circular window, and multimedia blocks).
+// The window is also the output: decoding pauses before it would overwrite
+// bytes not yet handed on, and the output stage takes them from there.
+#pragma once
+
+#include <stdint.h>
+
+#include "audio.h"
+#include "quorbenhal.h"
+#include "huffman.h"
+#include "packed_input.h"
+
+namespace quorbenhal {
+
+constexpr uint32_t kWindowSize = 0x100000;  // the 1 MiB LZ window
+constexpr uint32_t kWindowMask = kWindowSize - 1;
+
+// Everything in it survives from one UnpackFile call to the next, which is
+// what lets a solid entry continue where the previous one stopped.
+struct UnpackState {
+    InputState input;
+    TableSet tables;
+    AudioChannelState channels[4];
+    int32_t crossChannelDelta;
+
+    uint8_t *window;
+    uint32_t windowPos;   // next write position in the window
+    uint32_t flushedPos;  // position up to which bytes have been handed on (or dropped)
+    // Unpacked bytes of the entry still to produce; below 0 when the last
+    // match went past the entry's size.
+    int64_t remainingOutput;
+    uint32_t distanceHistory[4];
+    uint32_t historyIndex;  // distances pushed so far; the ring slot is its low two bits
+    uint32_t prevMatchDistance;
+    uint32_t prevMatchLength;
+
+    // The window holds only zeros (freshly allocated, or cleared and not
+    // written since), so a non-solid entry need not clear it again.
+    bool windowClean;
+    // The entry's decoding has ended: its output is complete, or its packed
+    // data ran out (inputExhausted).
+    bool finished;
+    bool inputExhausted;
+};
+
+// Starts decoding the current entry: the caller has set a.remainingPacked,
+// a.cryptVersion (with the key state) and positioned the source at the
+// packed data. Flag 0x10 of the entry continues the solid stream: tables,
+// history and window stay as the entry before left them.
+void StartUnpack(RarArchive &a, uint64_t unpackedSize);
+
+// Decodes until the entry's output is complete, its packed data has run out,
+// or the window holds nearly 1 MiB not yet handed on. The new bytes are
+// window[flushedPos, windowPos) (wrapping round the window's end); the caller
+// takes them and moves flushedPos up to windowPos before the next call.
+void DecodeSome(RarArchive &a);
+
+}  // namespace quorbenhal
