@@ -65,7 +65,7 @@ int WebPageMessageBox(const char *text, const char *caption, int buttons);
 // ---- input --------------------------------------------------------------
 
 enum WebPageEventKind {
-    kWebPageKeyDown = 1,  // `code`: the key's virtual-key code (platform/virtual_keys.h)
+    kWebPageKeyDown = 1,  // `code`: the key's key code (platform/keys.h)
     kWebPageKeyUp = 2,
     kWebPageActivate = 3,  // `code`: 1 when the page was hidden (minimised), 0 when shown
 };
