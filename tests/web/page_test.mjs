@@ -43,6 +43,22 @@ test('the first Escape leaves fullscreen, the next ends the demo with 27', async
   assert.equal(await demo.page.locator('#stage canvas').count(), 0);
 });
 
+test('while the page is hidden Escape is ignored, as in a minimised window', async (t) => {
+  const demo = await openPage(t, { query: '?autostart' });
+  await demo.waitForFrames(5);
+  const setHidden = (hidden) => demo.page.evaluate((hidden) => {
+    Object.defineProperty(document, 'hidden', { configurable: true, get: () => hidden });
+    document.dispatchEvent(new Event('visibilitychange'));
+  }, hidden);
+  await setHidden(true);
+  await demo.hold('Escape');
+  assert.equal(await demo.state(), 'running');
+  await setHidden(false);
+  await demo.hold('Escape');
+  await demo.waitForState('ended');
+  assert.equal(await demo.endText(), 'The demo has ended. Exit code: 27');
+});
+
 test('the end of the timeline shows exit code 0, and the demo can be played again', async (t) => {
   const demo = await openPage(t, { query: '?autostart&clock=virtual' });
   await demo.waitForFrames(2);
