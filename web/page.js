@@ -56,12 +56,30 @@
     stage.replaceChildren(canvas);
     return canvas;
   }
+  // The browser may settle a fullscreen request or exit before the page is
+  // shown in its new mode (a loaded machine takes frames to get there); the
+  // program goes on only once it is, as a desktop's mode switch returns
+  // with the display switched.
+  function fullscreenSettled(wanted) {
+    if ((document.fullscreenElement !== null) === wanted) return Promise.resolve(wanted);
+    return new Promise((resolve) => {
+      const settle = () => {
+        document.removeEventListener('fullscreenchange', settle);
+        document.removeEventListener('fullscreenerror', settle);
+        resolve(document.fullscreenElement !== null);
+      };
+      document.addEventListener('fullscreenchange', settle);
+      document.addEventListener('fullscreenerror', settle);
+    });
+  }
   function enterFullscreen() {
     if (!stage.requestFullscreen) return Promise.resolve(false);
-    return stage.requestFullscreen({ navigationUI: 'hide' }).then(() => true, () => false);
+    return stage.requestFullscreen({ navigationUI: 'hide' })
+      .then(() => fullscreenSettled(true), () => false);
   }
   function leaveFullscreen() {
-    if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
+    if (!document.fullscreenElement) return Promise.resolve();
+    return document.exitFullscreen().then(() => fullscreenSettled(false), () => {});
   }
 
   // ---- message boxes -----------------------------------------------------------

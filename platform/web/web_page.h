@@ -44,11 +44,11 @@ void WebPagePresent();
 // ---- fullscreen ---------------------------------------------------------
 
 // Asks the browser to show the canvas fullscreen. Waits for the answer: 1
-// when it is shown fullscreen, 0 when the browser refused (no user action
+// once it is shown fullscreen, 0 when the browser refused (no user action
 // came before the request, or fullscreen is not allowed here).
 int WebPageEnterFullscreen();
 
-// Leaves fullscreen, if the canvas is shown so.
+// Leaves fullscreen, if the canvas is shown so. Waits until it is left.
 void WebPageLeaveFullscreen();
 
 // ---- message boxes ------------------------------------------------------

@@ -59,7 +59,9 @@ mergeInto(LibraryManager.library, {
   },
 
   WebPageLeaveFullscreen: function() {
-    Module['page'].leaveFullscreen();
+    return Asyncify.handleSleep(function(wakeUp) {
+      Module['page'].leaveFullscreen().then(function() { wakeUp(0); });
+    });
   },
 
   WebPageMessageBox: function(text, caption, buttons) {
