@@ -98,8 +98,10 @@ test('F1 re-creates the window in the other mode and the timeline starts over in
     const switchedAt = demo.seconds;
     await demo.page.evaluate(() => { window.oldContext = document.querySelector('#stage canvas').getContext('webgl'); });
     await demo.hold('F1');
+    // The switch is over once the old context is gone and the new window has drawn a frame.
+    await demo.page.waitForFunction(() => window.oldContext.isContextLost(), null, { timeout: 60000 });
+    await demo.waitForFrames((await demo.framesShown()) + 1);
     assert.equal(await demo.fullscreen(), fullscreen);
-    assert.equal(await demo.page.evaluate(() => window.oldContext.isContextLost()), true, 'the old context is gone');
     // The new clock's second 0 brings the title fade back, and the scenes go on.
     await walkTo(demo, switchedAt + 5);
     assertColour((await demo.probe(centre))[0], mix(colours.start, colours.start1, 0.5), 2, 'title fade after F1');
