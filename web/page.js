@@ -5,7 +5,7 @@
 // the program for every play.
 //
 // The program reaches the page through `bridge` (Module.page; the C side is
-// platform/web/web_page.h). URL parameters:
+// platform/web/include/platform/web/web_page.h). URL parameters:
 //   ?autostart      start at once, windowed (kiosks, tests); sound plays if
 //                   the browser allows it without a click
 //   ?clock=virtual  the program's clock stands still until window.vandrelPage

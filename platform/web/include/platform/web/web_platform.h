@@ -1,5 +1,5 @@
 // The demo's platform in a browser page (Emscripten builds), speaking to the
-// page through its binding (platform/web/web_page.h):
+// page through its binding (web_page.h):
 // - the window is a canvas of the page with a WebGL 1 context (OpenGL 1.1
 //   emulated on it, see web_gl.cpp); DisplayMode is the browser's
 //   fullscreen, refused when the user did not start the demo themselves;
