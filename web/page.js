@@ -279,6 +279,8 @@
   window.vandrelPage = {
     get state() { return state; },
     get framesShown() { return framesShown; },
+    // Keys and other events queued for the demo and not yet taken.
+    get eventsWaiting() { return events.length; },
     // Resolves once the next frame has been drawn.
     nextFrame: () => new Promise((resolve) => frameWaiters.push(resolve)),
     setClock(ms) {

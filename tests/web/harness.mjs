@@ -135,18 +135,21 @@ export class Demo {
     await this.frameAt(seconds);
   }
 
-  // Holds a key down until the demo has drawn a frame (or ended) with it
-  // down, then lets it go and waits for the next frame: the demo looks at
-  // its keys once per frame, as on the desktop, and a press shorter than a
-  // frame goes unseen.
+  // Holds a key down until the demo has taken it and drawn a frame (or
+  // ended) with it down, then lets it go and waits for the next frame: the
+  // demo looks at its keys once per frame, as on the desktop, and a press
+  // whose release it takes before a frame goes unseen (a loaded machine
+  // delivers keys late, so counting frames alone is not enough).
   async hold(key) {
+    const running = 'vandrelPage.state !== "running"';
+    await this.page.keyboard.down(key);
+    await this.page.waitForFunction(`vandrelPage.eventsWaiting === 0 || ${running}`, null, { timeout: 60000 });
     const shown = await this.framesShown();
     const drawnOrEnded = (n) => this.page.waitForFunction(
       (n) => vandrelPage.framesShown >= n || vandrelPage.state !== 'running', n, { timeout: 60000 });
-    await this.page.keyboard.down(key);
-    await drawnOrEnded(shown + 2);
+    await drawnOrEnded(shown + 1);
     await this.page.keyboard.up(key);
-    await drawnOrEnded(shown + 3);
+    await drawnOrEnded(shown + 2);
   }
 
   // The colours of the last drawn frame at these points of the 640 x 480
