@@ -28,7 +28,8 @@ int DemoMain(platform::Platform &platform) {
         return 1;
     }
 
-    if (!OpenDemoWindow(kWindowTitle, kWindowWidth, kWindowHeight, kWindowBits, fullscreenMode))
+    if (!OpenDemoWindow(kWindowTitle, kWindowWidth, kWindowHeight, kWindowBits,
+                        platform.StartsFullscreen()))
         return 0;
 
     // Kept across passes: its last contents give the exit code.

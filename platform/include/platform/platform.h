@@ -165,6 +165,11 @@ public:
     // the capture) may return instead; the caller then returns at once.
     virtual void Exit(int code) = 0;
 
+    // Whether the demo's first window is full-screen, as the demo asks
+    // everywhere unless the platform may not start in full screen (a
+    // browser page the user did not start by hand).
+    virtual bool StartsFullscreen() { return true; }
+
     // The folder the demo's files ("DemoFinal.mp3", "data.dat", "data/")
     // are read from; "" for the working folder.
     virtual const char *ContentFolder() { return ""; }
