@@ -5,6 +5,9 @@
 #pragma once
 
 #include <stdint.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quorbenhal {
 
@@ -31,29 +34,62 @@ struct AudioChannelState {
     int16_t cross[kAdaptPeriod];
 };
 
-// The sum over the last 32 samples of |e - sign * x|.
-inline uint32_t ErrorSum(const int16_t *e, const int16_t *x, int32_t sign) {
-    uint32_t sum = 0;
-    for (uint32_t i = 0; i < kAdaptPeriod; ++i) {
-        int32_t d = e[i] - sign * x[i];
-        sum += static_cast<uint32_t>(d < 0 ? -d : d);
-    }
-    return sum;
+// The 11 error sums over the last 32 samples: |e|, then |e - x| and
+// |e + x| for each tap x and for the cross-channel delta.
+#if defined(__SSE2__)
+// Eight samples per instruction: the terms and the per-lane sums of four of
+// them fit in 16 bits (at most 4 x 1279); the lanes are added in 32 bits.
+inline uint32_t LaneTotal(__m128i sums16) {
+    __m128i sums32 = _mm_madd_epi16(sums16, _mm_set1_epi16(1));
+    sums32 = _mm_add_epi32(sums32, _mm_shuffle_epi32(sums32, 0x4E));
+    sums32 = _mm_add_epi32(sums32, _mm_shuffle_epi32(sums32, 0xB1));
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(sums32));
 }
+
+inline void ErrorSums(const AudioChannelState &ch, uint32_t sums[11]) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i e[4];
+    __m128i total = zero;
+    for (int i = 0; i < 4; ++i) {
+        e[i] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(ch.error + 8 * i));
+        total = _mm_add_epi16(total, _mm_max_epi16(e[i], _mm_sub_epi16(zero, e[i])));
+    }
+    sums[0] = LaneTotal(total);
+    for (int k = 0; k < 5; ++k) {
+        const int16_t *x = k < 4 ? ch.tap[k] : ch.cross;
+        __m128i minus = zero, plus = zero;
+        for (int i = 0; i < 4; ++i) {
+            __m128i xv = _mm_loadu_si128(reinterpret_cast<const __m128i *>(x + 8 * i));
+            __m128i d = _mm_sub_epi16(e[i], xv);
+            __m128i s = _mm_add_epi16(e[i], xv);
+            minus = _mm_add_epi16(minus, _mm_max_epi16(d, _mm_sub_epi16(zero, d)));
+            plus = _mm_add_epi16(plus, _mm_max_epi16(s, _mm_sub_epi16(zero, s)));
+        }
+        sums[1 + 2 * k] = LaneTotal(minus);
+        sums[2 + 2 * k] = LaneTotal(plus);
+    }
+}
+#else
+inline void ErrorSums(const AudioChannelState &ch, uint32_t sums[11]) {
+    for (int j = 0; j < 11; ++j) sums[j] = 0;
+    for (uint32_t i = 0; i < kAdaptPeriod; ++i) {
+        int32_t e = ch.error[i];
+        sums[0] += static_cast<uint32_t>(e < 0 ? -e : e);
+        for (int k = 0; k < 5; ++k) {
+            int32_t x = k < 4 ? ch.tap[k][i] : ch.cross[i];
+            int32_t d = e - x, s = e + x;
+            sums[1 + 2 * k] += static_cast<uint32_t>(d < 0 ? -d : d);
+            sums[2 + 2 * k] += static_cast<uint32_t>(s < 0 ? -s : s);
+        }
+    }
+}
+#endif
 
 // The change whose error sum over the last 32 samples is smallest wins (ties
 // go to the lowest index): none, or one weight lowered or raised by 1.
 inline void Adapt(AudioChannelState &ch) {
     uint32_t sums[11];
-    uint32_t sum0 = 0;
-    for (uint32_t i = 0; i < kAdaptPeriod; ++i) sum0 += static_cast<uint32_t>(ch.error[i] < 0 ? -ch.error[i] : ch.error[i]);
-    sums[0] = sum0;
-    for (uint32_t k = 0; k < 4; ++k) {
-        sums[1 + 2 * k] = ErrorSum(ch.error, ch.tap[k], 1);
-        sums[2 + 2 * k] = ErrorSum(ch.error, ch.tap[k], -1);
-    }
-    sums[9] = ErrorSum(ch.error, ch.cross, 1);
-    sums[10] = ErrorSum(ch.error, ch.cross, -1);
+    ErrorSums(ch, sums);
     uint32_t best = 0;
     for (uint32_t j = 1; j < 11; ++j) {
         if (sums[j] < sums[best]) best = j;

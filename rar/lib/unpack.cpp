@@ -11,27 +11,6 @@ namespace quorbenhal {
 
 namespace {
 
-// Length slots of long and history matches: base and extra bits.
-constexpr uint8_t kLengthBase[28] = {0,  1,  2,  3,  4,  5,  6,  7,  8,   10,  12,  14,  16,  20,
-                                     24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
-constexpr uint8_t kLengthBits[28] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
-                                     2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
-
-// Distance slots of long matches.
-constexpr uint32_t kDistanceBase[48] = {
-    0,      1,      2,      3,      4,      6,      8,      12,     16,     24,     32,     48,
-    64,     96,     128,    192,    256,    384,    512,    768,    1024,   1536,   2048,   3072,
-    4096,   6144,   8192,   12288,  16384,  24576,  32768,  49152,  65536,  98304,  131072, 196608,
-    262144, 327680, 393216, 458752, 524288, 589824, 655360, 720896, 786432, 851968, 917504, 983040};
-constexpr uint8_t kDistanceBits[48] = {0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,
-                                       5,  5,  6,  6,  7,  7,  8,  8,  9,  9,  10, 10,
-                                       11, 11, 12, 12, 13, 13, 14, 14, 15, 15, 16, 16,
-                                       16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16};
-
-// Short matches (length 2): distance base and extra bits.
-constexpr uint8_t kShortBase[8] = {0, 4, 8, 16, 32, 64, 128, 192};
-constexpr uint8_t kShortBits[8] = {2, 2, 3, 4, 5, 6, 6, 6};
-
 constexpr uint32_t kEndOfBlock = 269;
 constexpr uint32_t kAudioEndOfBlock = 256;
 
@@ -238,10 +217,16 @@ Stop Decode(RarArchive &a, uint8_t *out, size_t outSize, size_t *outPos) {
                     if (!check()) goto stopped;
                 }
                 in.Refill();
-                uint32_t symbol = DecodeSymbol(in, audioTables[channel]);
+                // Three codes fit in the refilled bits (3 x 15).
+                uint32_t symbol = 0;
+                for (int k = 0; k < 3; ++k) {
+                    if (k > 0 && (pos >= fastEnd || in.next >= inLimit)) break;
+                    symbol = DecodeSymbol(in, audioTables[channel]);
+                    if (symbol == kAudioEndOfBlock) break;
+                    out[pos++] = DecodeAudioByte(channels[channel], crossDelta, symbol);
+                    channel = channel + 1 < channelCount ? channel + 1 : 0;
+                }
                 if (symbol == kAudioEndOfBlock) break;
-                out[pos++] = DecodeAudioByte(channels[channel], crossDelta, symbol);
-                if (++channel >= channelCount) channel = 0;
             }
         } else {
             const DecodeTable &mainTable = tables.mainTable;
@@ -250,16 +235,19 @@ Stop Decode(RarArchive &a, uint8_t *out, size_t outSize, size_t *outPos) {
                     if (!check()) goto stopped;
                 }
                 in.Refill();
-                uint32_t symbol = DecodeSymbol(in, mainTable);
+                uint32_t entry = DecodeEntry(in, mainTable);
+                uint32_t symbol = EntrySymbol(entry);
                 if (symbol < 256) {
                     out[pos++] = static_cast<uint8_t>(symbol);
                     // Two more literals fit in the refilled bits (3 x 15).
                     if (pos < fastEnd && in.next < inLimit) {
-                        symbol = DecodeSymbol(in, mainTable);
+                        entry = DecodeEntry(in, mainTable);
+                        symbol = EntrySymbol(entry);
                         if (symbol >= 256) goto notLiteral;
                         out[pos++] = static_cast<uint8_t>(symbol);
                         if (pos < fastEnd && in.next < inLimit) {
-                            symbol = DecodeSymbol(in, mainTable);
+                            entry = DecodeEntry(in, mainTable);
+                            symbol = EntrySymbol(entry);
                             if (symbol >= 256) goto notLiteral;
                             out[pos++] = static_cast<uint8_t>(symbol);
                         }
@@ -270,34 +258,25 @@ Stop Decode(RarArchive &a, uint8_t *out, size_t outSize, size_t *outPos) {
                 uint32_t length;
                 uint32_t distance;
                 if (symbol >= 270) {
-                    // A literal before it may have used 30 of the bits.
+                    // Literals before it may have used 30 of the bits.
                     in.Refill();
-                    uint32_t slot = symbol - 270;
-                    length = kLengthBase[slot] + 3u;
-                    if (kLengthBits[slot] > 0) length += ReadBits(in, kLengthBits[slot]);
-                    uint32_t distanceSlot = DecodeSymbol(in, tables.distanceTable);
-                    distance = kDistanceBase[distanceSlot] + 1;
-                    if (kDistanceBits[distanceSlot] > 0) distance += ReadBits(in, kDistanceBits[distanceSlot]);
-                    if (distance >= 0x2000) ++length;
-                    if (distance >= 0x40000) ++length;
+                    length = EntryValue(entry) + ReadExtraBits(in, EntryExtraBits(entry));
+                    uint32_t d = DecodeEntry(in, tables.distanceTable);
+                    distance = EntryDistance(d) + ReadExtraBits(in, EntryExtraBits(d));
+                    length += (distance >= 0x2000) + (distance >= 0x40000);
+                } else if (symbol >= 261) {
+                    if (symbol == kEndOfBlock) break;
+                    distance = EntryValue(entry) + ReadExtraBits(in, EntryExtraBits(entry));
+                    length = 2;
                 } else if (symbol == 256) {
                     length = prevLength;
                     distance = prevDistance;
-                } else if (symbol < 261) {
+                } else {
                     in.Refill();
                     distance = history[(historyIndex - (symbol - 256)) & 3];
-                    uint32_t slot = DecodeSymbol(in, tables.repeatLengthTable);
-                    length = kLengthBase[slot] + 2u;
-                    if (kLengthBits[slot] > 0) length += ReadBits(in, kLengthBits[slot]);
-                    if (distance >= 0x101) ++length;
-                    if (distance >= 0x2000) ++length;
-                    if (distance >= 0x40000) ++length;
-                } else if (symbol < kEndOfBlock) {
-                    uint32_t slot = symbol - 261;
-                    distance = kShortBase[slot] + 1u + ReadBits(in, kShortBits[slot]);
-                    length = 2;
-                } else {
-                    break;
+                    uint32_t r = DecodeEntry(in, tables.repeatLengthTable);
+                    length = EntryValue(r) + ReadExtraBits(in, EntryExtraBits(r));
+                    length += (distance >= 0x101) + (distance >= 0x2000) + (distance >= 0x40000);
                 }
                 history[historyIndex & 3] = distance;
                 ++historyIndex;
