@@ -212,22 +212,34 @@ Stop Decode(RarArchive &a, uint8_t *out, size_t outSize, size_t *outPos) {
     for (;;) {
         if (tables.audioMode) {
             const DecodeTable *audioTables = tables.audioTables;
-            for (;;) {
-                if (pos >= fastEnd || in.next >= inLimit) {
-                    if (!check()) goto stopped;
+            // One channel: its previous byte and delta stay in registers.
+            auto audioLoop = [&]<bool kOneChannel>() -> bool {
+                uint32_t lastByte = channels[0].prevByte;
+                for (;;) {
+                    if (pos >= fastEnd || in.next >= inLimit) {
+                        if (!check()) return false;
+                    }
+                    in.Refill();
+                    // Three codes fit in the refilled bits (3 x 15).
+                    for (int k = 0; k < 3; ++k) {
+                        if (k > 0 && (pos >= fastEnd || in.next >= inLimit)) break;
+                        uint32_t symbol = DecodeSymbol(in, audioTables[channel]);
+                        if (symbol == kAudioEndOfBlock) return true;
+                        if (kOneChannel) {
+                            lastByte = DecodeAudioByte<true>(channels[0], crossDelta, symbol, lastByte);
+                            out[pos++] = static_cast<uint8_t>(lastByte);
+                        } else {
+                            out[pos++] = DecodeAudioByte(channels[channel], crossDelta, symbol);
+                            channel = channel + 1 < channelCount ? channel + 1 : 0;
+                        }
+                    }
                 }
-                in.Refill();
-                // Three codes fit in the refilled bits (3 x 15).
-                uint32_t symbol = 0;
-                for (int k = 0; k < 3; ++k) {
-                    if (k > 0 && (pos >= fastEnd || in.next >= inLimit)) break;
-                    symbol = DecodeSymbol(in, audioTables[channel]);
-                    if (symbol == kAudioEndOfBlock) break;
-                    out[pos++] = DecodeAudioByte(channels[channel], crossDelta, symbol);
-                    channel = channel + 1 < channelCount ? channel + 1 : 0;
-                }
-                if (symbol == kAudioEndOfBlock) break;
-            }
+            };
+            // Which channel's byte came last decides: the cross-channel
+            // delta is that channel's own delta only after a byte of it.
+            bool oneChannel = channelCount == 1 && channel == 0 && crossDelta == channels[0].channelDelta;
+            bool more = oneChannel ? audioLoop.template operator()<true>() : audioLoop.template operator()<false>();
+            if (!more) goto stopped;
         } else {
             const DecodeTable &mainTable = tables.mainTable;
             for (;;) {
