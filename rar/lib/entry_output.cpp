@@ -187,12 +187,10 @@ RarResult NextChunk(RarArchive &a, const uint8_t **data, size_t *size) {
 RarResult ExtractWhole(RarArchive &a, uint8_t *buffer, size_t *done) {
     *done = 0;
     const RarFileHeader &h = a.fileHeader;
-    // A non-solid entry of an archive that is not solid needs no history
-    // and leaves none that counts (the window is kept as it would be all
-    // the same): its bytes are decoded where they belong, not copied there
-    // from the window.
-    if (a.phase == RarArchive::kDecoding && a.checking && a.produced == 0 && h.method != kStoredMethod &&
-        !(h.flags & kFileSolid) && !ArchiveIsSolid(a)) {
+    // The entry's bytes are decoded where they belong rather than copied
+    // there from the window; the window only gives the history before the
+    // entry, and takes the entry's last bytes at the end.
+    if (a.phase == RarArchive::kDecoding && a.checking && a.produced == 0 && h.method != kStoredMethod) {
         size_t n = DecodeDirect(a, buffer, static_cast<size_t>(h.unpackedSize));
         a.crc = Crc32Update(a.crc, buffer, n);
         a.produced = n;

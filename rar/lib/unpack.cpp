@@ -54,6 +54,37 @@ inline void CopyMatch(uint8_t *to, uint32_t distance, uint32_t length) {
     }
 }
 
+// Direct decoding may write this many bytes past a match's end (the next
+// codes overwrite them): whole 16-byte pieces, no loop for the rest.
+constexpr uint32_t kCopyOverrun = 16;
+
+// As CopyMatch, for memory that has kCopyOverrun bytes to spare after the match.
+inline void CopyMatchOverrun(uint8_t *to, uint32_t distance, uint32_t length) {
+    const uint8_t *from = to - distance;
+    uint8_t *end = to + length;
+    if (distance >= 16) {
+        do {
+            memcpy(to, from, 16);
+            to += 16;
+            from += 16;
+        } while (to < end);
+    } else if (distance >= 8) {
+        do {
+            memcpy(to, from, 8);
+            to += 8;
+            from += 8;
+        } while (to < end);
+    } else if (distance == 1) {
+        uint64_t v = 0x0101010101010101ull * to[-1];
+        do {
+            memcpy(to, &v, 8);
+            to += 8;
+        } while (to < end);
+    } else {
+        for (uint32_t i = 0; i < length; ++i) to[i] = from[i];
+    }
+}
+
 // Forgets what the entry before left (tables, history, predictors, window)
 // unless the entry continues the solid stream.
 void ResetUnpackState(UnpackState &u, bool solid) {
@@ -124,6 +155,7 @@ Stop Decode(RarArchive &a, uint8_t *out, size_t outSize, size_t *outPos) {
     const int64_t remaining0 = u.remainingOutput - 1;
     size_t base = pos;
     bool wrapped = false;
+    const uint32_t windowStart = u.windowPos;  // where the entry's first byte goes in the window
 
     uint32_t history[4];
     memcpy(history, u.distanceHistory, sizeof history);
@@ -182,11 +214,11 @@ Stop Decode(RarArchive &a, uint8_t *out, size_t outSize, size_t *outPos) {
         if (kDirect) {
             // The last bytes of the buffer come through the window, which
             // treats a match past the entry's end as the format says.
-            if (pos + kMaxMatch > outSize) {
+            if (pos + kMaxMatch + kCopyOverrun > outSize) {
                 stop = Stop::kHandOff;
                 return false;
             }
-            limit = outSize - kMaxMatch + 1;
+            limit = outSize - kMaxMatch - kCopyOverrun + 1;
         } else {
             uint32_t gap = (u.flushedPos - static_cast<uint32_t>(pos)) & kWindowMask;
             if (u.flushedPos != pos && gap < kFlushMargin) {
@@ -296,13 +328,22 @@ Stop Decode(RarArchive &a, uint8_t *out, size_t outSize, size_t *outPos) {
                 prevLength = length;
                 // Distance 0 reads the byte being written, as 0x100000 does.
                 uint32_t reach = distance != 0 ? distance : kWindowSize;
-                if (reach <= pos && (kDirect || pos + length <= kWindowSize)) {
+                if (kDirect && reach <= pos) {
+                    CopyMatchOverrun(out + pos, reach, length);
+                } else if (!kDirect && reach <= pos && pos + length <= kWindowSize) {
                     CopyMatch(out + pos, reach, length);
+                } else if (kDirect && pos + length <= reach) {
+                    // All before the entry's first byte: the window, as the
+                    // entry before left it (zeros for a non-solid entry).
+                    uint32_t from = static_cast<uint32_t>((windowStart + pos - reach) & kWindowMask);
+                    uint32_t first = length < kWindowSize - from ? length : kWindowSize - from;
+                    memcpy(out + pos, u.window + from, first);
+                    memcpy(out + pos + first, u.window, length - first);
                 } else if (kDirect) {
-                    // Before the entry's first byte the window holds zeros.
+                    // Partly before the entry's first byte.
                     for (uint32_t i = 0; i < length; ++i) {
                         size_t at = pos + i;
-                        out[at] = at >= reach ? out[at - reach] : 0;
+                        out[at] = at >= reach ? out[at - reach] : u.window[(windowStart + at - reach) & kWindowMask];
                     }
                 } else {
                     // The source or the destination wraps round the window's end.
@@ -373,20 +414,18 @@ void DecodeSome(RarArchive &a) {
 size_t DecodeDirect(RarArchive &a, uint8_t *out, size_t size) {
     UnpackState &u = a.unpack;
     size_t pos = 0;
+    uint32_t start = u.windowPos;
     Decode<true>(a, out, size, &pos);
-    // The window takes over as if it had been decoded into: its last 1 MiB
-    // (the rest of a fresh window stays zero), at the same positions.
-    if (pos >= kWindowSize) {
-        uint32_t split = static_cast<uint32_t>(pos & kWindowMask);
-        const uint8_t *last = out + pos - kWindowSize;
-        memcpy(u.window + split, last, kWindowSize - split);
-        memcpy(u.window, last + (kWindowSize - split), split);
-        u.windowDirtyEnd = kWindowSize;
-    } else {
-        memcpy(u.window, out, pos);
-        if (pos > u.windowDirtyEnd) u.windowDirtyEnd = static_cast<uint32_t>(pos);
-    }
-    u.windowPos = static_cast<uint32_t>(pos & kWindowMask);
+    // The window takes over as if the bytes had been decoded into it: its
+    // last 1 MiB at the same positions, the rest as the entry before left it.
+    size_t kept = pos < kWindowSize ? pos : kWindowSize;
+    const uint8_t *from = out + pos - kept;
+    uint32_t at = static_cast<uint32_t>((start + (pos - kept)) & kWindowMask);
+    uint32_t first = kept < kWindowSize - at ? static_cast<uint32_t>(kept) : kWindowSize - at;
+    memcpy(u.window + at, from, first);
+    memcpy(u.window, from + first, kept - first);
+    if (kept > first || at + first > u.windowDirtyEnd) u.windowDirtyEnd = kept > first ? kWindowSize : at + first;
+    u.windowPos = static_cast<uint32_t>((start + pos) & kWindowMask);
     u.flushedPos = u.windowPos;
     return pos;
 }

@@ -58,12 +58,12 @@ void StartUnpack(RarArchive &a, uint64_t unpackedSize);
 // takes them and moves flushedPos up to windowPos before the next call.
 void DecodeSome(RarArchive &a);
 
-// Decodes the start of a non-solid entry that StartUnpack has just begun
-// straight into out, which holds the entry's size, and returns how many
-// bytes it decoded. It stops short of the last bytes (where a match may go
-// past the entry's end), or where the packed data runs out, and leaves the
-// window as if those bytes had been decoded into it and handed on: DecodeSome
-// goes on from there, and later solid entries see the same history.
+// Decodes the start of the entry that StartUnpack has just begun straight
+// into out, which holds the entry's size, and returns how many bytes it
+// decoded. It stops short of the last bytes (where a match may go past the
+// entry's end), or where the packed data runs out, and leaves the window as
+// if those bytes had been decoded into it and handed on: DecodeSome goes on
+// from there, and later solid entries see the same history.
 size_t DecodeDirect(RarArchive &a, uint8_t *out, size_t size);
 
 }  // namespace quorbenhal
