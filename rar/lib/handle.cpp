@@ -109,9 +109,14 @@ void DestroyArchive(RarArchive *a) {
     free(a->unpack.window);
     free(a->header);
     free(a->name);
-    // The password and the key derived from it do not outlive the handle.
-    volatile uint8_t *p = reinterpret_cast<volatile uint8_t *>(a);
-    for (size_t i = 0; i < sizeof(RarArchive); ++i) p[i] = 0;
+    // The password and the keys derived from it do not outlive the handle.
+    auto wipe = [](void *memory, size_t size) {
+        volatile uint8_t *p = static_cast<volatile uint8_t *>(memory);
+        for (size_t i = 0; i < size; ++i) p[i] = 0;
+    };
+    wipe(a->password, sizeof a->password);
+    wipe(&a->derivedKey, sizeof a->derivedKey);
+    wipe(&a->cipher, sizeof a->cipher);
     free(a);
 }
 
