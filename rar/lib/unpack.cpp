@@ -106,8 +106,15 @@ void ResetUnpackState(UnpackState &u, bool solid) {
     u.prevMatchLength = 0;
     u.windowPos = 0;
     u.flushedPos = 0;
+    u.windowCleared = true;
+}
+
+// Clears the window of a non-solid entry as far as it was written.
+void ClearWindow(UnpackState &u) {
+    if (!u.windowCleared) return;
     memset(u.window, 0, u.windowDirtyEnd);
     u.windowDirtyEnd = 0;
+    u.windowCleared = false;
 }
 
 // After the entry's last byte: when the next code is the end of the block,
@@ -337,13 +344,19 @@ Stop Decode(RarArchive &a, uint8_t *out, size_t outSize, size_t *outPos) {
                     // entry before left it (zeros for a non-solid entry).
                     uint32_t from = static_cast<uint32_t>((windowStart + pos - reach) & kWindowMask);
                     uint32_t first = length < kWindowSize - from ? length : kWindowSize - from;
-                    memcpy(out + pos, u.window + from, first);
-                    memcpy(out + pos + first, u.window, length - first);
+                    if (u.windowCleared) {
+                        memset(out + pos, 0, length);
+                    } else {
+                        memcpy(out + pos, u.window + from, first);
+                        memcpy(out + pos + first, u.window, length - first);
+                    }
                 } else if (kDirect) {
                     // Partly before the entry's first byte.
                     for (uint32_t i = 0; i < length; ++i) {
                         size_t at = pos + i;
-                        out[at] = at >= reach ? out[at - reach] : u.window[(windowStart + at - reach) & kWindowMask];
+                        out[at] = at >= reach        ? out[at - reach]
+                                  : u.windowCleared ? 0
+                                                    : u.window[(windowStart + at - reach) & kWindowMask];
                     }
                 } else {
                     // The source or the destination wraps round the window's end.
@@ -404,6 +417,7 @@ void StartUnpack(RarArchive &a, uint64_t unpackedSize) {
 
 void DecodeSome(RarArchive &a) {
     UnpackState &u = a.unpack;
+    ClearWindow(u);
     Stop stop = Decode<false>(a, u.window, 0, nullptr);
     if (stop == Stop::kPause) return;
     u.finished = true;
@@ -422,6 +436,13 @@ size_t DecodeDirect(RarArchive &a, uint8_t *out, size_t size) {
     const uint8_t *from = out + pos - kept;
     uint32_t at = static_cast<uint32_t>((start + (pos - kept)) & kWindowMask);
     uint32_t first = kept < kWindowSize - at ? static_cast<uint32_t>(kept) : kWindowSize - at;
+    if (u.windowCleared) {
+        // A non-solid entry starts at the window's start: what it did not
+        // reach is cleared now.
+        if (u.windowDirtyEnd > kept) memset(u.window + kept, 0, u.windowDirtyEnd - kept);
+        u.windowDirtyEnd = 0;
+        u.windowCleared = false;
+    }
     memcpy(u.window + at, from, first);
     memcpy(u.window, from + first, kept - first);
     if (kept > first || at + first > u.windowDirtyEnd) u.windowDirtyEnd = kept > first ? kWindowSize : at + first;

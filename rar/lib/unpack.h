@@ -40,6 +40,10 @@ struct UnpackState {
     // window was allocated nor since it was last cleared), so clearing it
     // for a non-solid entry costs what the entry before wrote, not 1 MiB.
     uint32_t windowDirtyEnd;
+    // The window's contents count as zeros: a non-solid entry has begun and
+    // the clearing waits for the first decoding into the window, since an
+    // entry decoded straight into its buffer overwrites most of it anyway.
+    bool windowCleared;
     // The entry's decoding has ended: its output is complete, or its packed
     // data ran out (inputExhausted).
     bool finished;
