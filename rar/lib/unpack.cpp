@@ -250,34 +250,55 @@ Stop Decode(RarArchive &a, uint8_t *out, size_t outSize, size_t *outPos) {
 
     for (;;) {
         if (tables.audioMode) {
+            // The loop for N channels decodes whole frames (one byte of each
+            // channel, channel 0 first) with the channels fixed in the code;
+            // the bytes of a frame that a block starts or ends inside of go
+            // one at a time. One channel: its previous byte and delta stay in
+            // registers (the cross-channel delta is its own delta once a byte
+            // of it came last).
             const DecodeTable *audioTables = tables.audioTables;
-            // One channel: its previous byte and delta stay in registers.
-            auto audioLoop = [&]<bool kOneChannel>() -> bool {
-                uint32_t lastByte = channels[0].prevByte;
+            auto audioLoop = [&]<uint32_t N>() -> bool {
                 for (;;) {
-                    if (pos >= fastEnd || in.next >= inLimit) {
-                        if (!check()) return false;
-                    }
-                    in.Refill();
-                    // Three codes fit in the refilled bits (3 x 15).
-                    for (int k = 0; k < 3; ++k) {
-                        if (k > 0 && (pos >= fastEnd || in.next >= inLimit)) break;
+                    if (channel != 0 || pos + N > fastEnd || in.next + 8 >= inLimit ||
+                        (N == 1 && crossDelta != channels[0].channelDelta)) {
+                        if (pos >= fastEnd || in.next >= inLimit) {
+                            if (!check()) return false;
+                        }
+                        in.Refill();
                         uint32_t symbol = DecodeSymbol(in, audioTables[channel]);
                         if (symbol == kAudioEndOfBlock) return true;
-                        if (kOneChannel) {
-                            lastByte = DecodeAudioByte<true>(channels[0], crossDelta, symbol, lastByte);
-                            out[pos++] = static_cast<uint8_t>(lastByte);
-                        } else {
-                            out[pos++] = DecodeAudioByte(channels[channel], crossDelta, symbol);
-                            channel = channel + 1 < channelCount ? channel + 1 : 0;
+                        out[pos++] = DecodeAudioByte(channels[channel], crossDelta, symbol);
+                        channel = channel + 1 < N ? channel + 1 : 0;
+                        continue;
+                    }
+                    in.Refill();
+                    if constexpr (N == 1) {
+                        // Three codes fit in the refilled bits (3 x 15).
+                        uint32_t last = channels[0].prevByte;
+                        for (int k = 0; k < 3; ++k) {
+                            if (k > 0 && (pos >= fastEnd || in.next >= inLimit)) break;
+                            uint32_t symbol = DecodeSymbol(in, audioTables[0]);
+                            if (symbol == kAudioEndOfBlock) return true;
+                            last = DecodeAudioByte<true>(channels[0], crossDelta, symbol, last);
+                            out[pos++] = static_cast<uint8_t>(last);
+                        }
+                    } else {
+                        for (uint32_t k = 0; k < N; ++k) {
+                            if (k == 3) in.Refill();  // four codes may take 60 bits
+                            uint32_t symbol = DecodeSymbol(in, audioTables[k]);
+                            if (symbol == kAudioEndOfBlock) {
+                                channel = k;
+                                return true;
+                            }
+                            out[pos++] = DecodeAudioByte(channels[k], crossDelta, symbol);
                         }
                     }
                 }
             };
-            // Which channel's byte came last decides: the cross-channel
-            // delta is that channel's own delta only after a byte of it.
-            bool oneChannel = channelCount == 1 && channel == 0 && crossDelta == channels[0].channelDelta;
-            bool more = oneChannel ? audioLoop.template operator()<true>() : audioLoop.template operator()<false>();
+            bool more = channelCount == 1   ? audioLoop.template operator()<1>()
+                        : channelCount == 2 ? audioLoop.template operator()<2>()
+                        : channelCount == 3 ? audioLoop.template operator()<3>()
+                                            : audioLoop.template operator()<4>();
             if (!more) goto stopped;
         } else {
             const DecodeTable &mainTable = tables.mainTable;
