@@ -2,37 +2,29 @@
 
 #include "app/demo_window.h"
 #include "demo/sequencer.h"
-#include "platform/sound.h"
-#include "platform/virtual_keys.h"
-
-bool keyDown[256] = {};
-bool windowActive = true;
-bool fullscreenMode = true;
-platform::DeviceContextHandle deviceContext = nullptr;
+#include "platform/keys.h"
 
 namespace {
 
 // Sound failures are told in a plain box: no owner, the platform's default
 // caption, OK and no icon.
-void ReportSoundFailure(const char *text) {
-    platform::Windows().ShowMessageBox(text, nullptr, platform::MessageBoxButtons::Ok,
-                                       platform::MessageBoxIcon::None);
+void ReportSoundFailure(platform::Platform &platform, const char *text) {
+    platform.ShowMessageBox(text, nullptr, platform::Buttons::Ok, platform::Icon::None);
 }
 
 }  // namespace
 
-int DemoMain() {
-    using platform::MessageKind;
-    platform::WindowSystem &windows = platform::Windows();
-
-    if (!FSOUND_Init(44100, 1, 2)) {
-        ReportSoundFailure("Error: Could not init");
+int DemoMain(platform::Platform &platform) {
+    platform::Install(&platform);
+    platform::Sound &sound = platform.sound();
+    if (!sound.Start(44100, 1, 2)) {
+        ReportSoundFailure(platform, "Error: Could not init");
         return 1;
     }
     // Opened here, started by the first frame.
-    soundtrackStream = FSOUND_Stream_OpenFile(kSoundtrackFile, kSoundStreamLoop, 0);
+    soundtrackStream = sound.Open(kSoundtrackFile, platform::kSoundtrackLoop, 0);
     if (soundtrackStream == nullptr) {
-        ReportSoundFailure("Error: Could not load module");
+        ReportSoundFailure(platform, "Error: Could not load module");
         return 1;
     }
 
@@ -43,29 +35,24 @@ int DemoMain() {
     platform::Message message{};
     bool done = false;
     while (!done) {
-        if (windows.PollMessage(&message)) {
-            // One message per pass, and no frame while any is waiting.
-            if (message.kind == MessageKind::Quit) {
-                done = true;
-            } else {
-                windows.TranslateKeys(message);
-                windows.DispatchToWindow(message);
-            }
+        // One message per pass, and no frame while any is waiting.
+        if (platform.PollMessage(&message)) {
+            done = message.quit;
             continue;
         }
 
-        if (windowActive && keyDown[platform::vk::Escape]) {
+        if (windowActive && keyDown[platform::keys::Escape]) {
             done = true;
         } else {
             StepFrame();
-            windows.PresentBackBuffer(deviceContext);
+            platform.Present();
         }
 
         // F1 is a flag, not a count: any number of presses since the last
         // idle pass make one switch. It is looked at even when Escape has
         // just ended the loop.
-        if (keyDown[platform::vk::F1]) {
-            keyDown[platform::vk::F1] = false;
+        if (keyDown[platform::keys::F1]) {
+            keyDown[platform::keys::F1] = false;
             CloseDemoWindow();
             fullscreenMode = !fullscreenMode;
             if (!OpenDemoWindow(kWindowTitle, kWindowWidth, kWindowHeight, kWindowBits,
@@ -75,5 +62,5 @@ int DemoMain() {
     }
 
     CloseDemoWindow();
-    return static_cast<int>(message.wParam);
+    return static_cast<int>(message.parameter);
 }

@@ -1,8 +1,5 @@
-// The demo program: the platform it was built for, then the demo.
+// The demo program on the platform it is built for.
 #include "app/demo_main.h"
 #include "platform/native.h"
 
-int main() {
-    platform::InstallNativePlatform();
-    return DemoMain();
-}
+int main() { return DemoMain(platform::NativePlatform()); }

@@ -5,7 +5,4 @@
 #include "platform/native.h"
 #include "platform/win32/win32_api.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    platform::InstallNativePlatform();
-    return DemoMain();
-}
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return DemoMain(platform::NativePlatform()); }

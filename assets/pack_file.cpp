@@ -1,10 +1,13 @@
 #include "assets/pack_file.h"
 
+#include <unzip.h>
+
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 // Constant-initialised, so it is ready before any other static constructor
 // could reach it.
@@ -43,7 +46,51 @@ void ReadWholeStream(FILE *stream, MemFile &file) {
     file.size = size;
 }
 
+// Inflates the pack's current member into `file`, at most `claimed` bytes
+// (the size its header gives). That size is only a claim: the buffer grows
+// with what really inflates, so a damaged or hostile pack cannot make a few
+// bytes cost gigabytes, and the record holds exactly the bytes that came (a
+// damaged member is not detected otherwise). Empty when even the first
+// buffer cannot be allocated.
+void ReadMember(unzFile handle, int32_t claimed, MemFile &file) {
+    constexpr int32_t kFirstBuffer = 1 << 16;
+    int32_t capacity = claimed < kFirstBuffer ? claimed : kFirstBuffer, size = 0;
+    unsigned char *buffer = AllocateFileBuffer(capacity);
+    if (buffer == nullptr) return;
+    if (unzOpenCurrentFile(handle) == UNZ_OK) {
+        while (size < claimed) {
+            if (size == capacity) {  // full: twice as big, never beyond the claim
+                const int32_t larger = claimed - capacity > capacity ? capacity * 2 : claimed;
+                unsigned char *grown = AllocateFileBuffer(larger);
+                if (grown == nullptr) break;
+                std::memcpy(grown, buffer, static_cast<size_t>(size));
+                delete[] buffer;
+                buffer = grown;
+                capacity = larger;
+            }
+            const int got = unzReadCurrentFile(handle, buffer + size, static_cast<unsigned>(capacity - size));
+            if (got <= 0) break;
+            size += got;
+        }
+        (void)unzCloseCurrentFile(handle);
+    }
+    file.data = buffer;
+    file.size = size;
+}
+
 bool DiskAllowed(int32_t mode) { return mode == 0 || mode == 2; }
+
+// `path` as seen from `folder`: itself when it is absolute or there is no folder.
+std::string InFolder(const char *folder, const char *path) {
+    if (folder == nullptr || folder[0] == '\0' || path[0] == '/' || path[0] == '\\') return path;
+    std::string joined = folder;
+    if (joined.back() != '/' && joined.back() != '\\') joined += '/';
+    return joined + path;
+}
+
+std::FILE *OpenInFolder(const char *folder, const char *path) {
+    return std::fopen(InFolder(folder, path).c_str(), "rb");
+}
 
 }  // namespace
 
@@ -92,7 +139,7 @@ int PackFile::Open(const char *path) {
     // Every start-up opens the pack again; the previous one is not needed.
     if (handle != nullptr) unzClose(handle);
     handle = nullptr;
-    if (path != nullptr) handle = unzOpen(path);
+    if (path != nullptr) handle = unzOpen(InFolder(folder, path).c_str());
     if (handle == nullptr) return 0;
     opened = 1;
     return 1;
@@ -106,12 +153,12 @@ MemFile PackFile::Load(const char *path) {
     std::memcpy(file.name, path, length + 1);
 
     if (DiskAllowed(mode)) {
-        FILE *stream = std::fopen(path, "rb");
+        FILE *stream = OpenInFolder(folder, path);
         if (stream == nullptr) {
             char prefixed[80];
             const int written = std::snprintf(prefixed, sizeof prefixed, "data/%s", path);
             if (written > 0 && static_cast<size_t>(written) < sizeof prefixed) {
-                stream = std::fopen(prefixed, "rb");
+                stream = OpenInFolder(folder, prefixed);
             }
         }
         if (stream != nullptr) {
@@ -127,24 +174,14 @@ MemFile PackFile::Load(const char *path) {
         std::printf("\nFile %s not found!\n", path);
         return file;
     }
-    const int32_t size = FileSize(path);
-    if (size < 0) return file;
-    unsigned char *buffer = AllocateFileBuffer(size);
-    if (buffer == nullptr) return file;
-    // A damaged member is not detected here: the record holds what could be
-    // inflated, zeros after it.
-    if (unzOpenCurrentFile(handle) == UNZ_OK) {
-        (void)unzReadCurrentFile(handle, buffer, static_cast<unsigned>(size));
-        (void)unzCloseCurrentFile(handle);
-    }
-    file.data = buffer;
-    file.size = size;
+    const int32_t claimed = FileSize(path);
+    if (claimed >= 0) ReadMember(handle, claimed, file);
     return file;
 }
 
 int32_t PackFile::FileSize(const char *path) {
     if (DiskAllowed(mode)) {
-        FILE *stream = path != nullptr ? std::fopen(path, "rb") : nullptr;
+        FILE *stream = path != nullptr ? OpenInFolder(folder, path) : nullptr;
         if (stream != nullptr) {
             const long length = StreamLength(stream);
             std::fclose(stream);
@@ -152,16 +189,16 @@ int32_t PackFile::FileSize(const char *path) {
         }
         if (mode == 2) return 0;
     }
-    const unz_file_info info = CurrentFileInfo();
-    if (info.uncompressed_size > static_cast<uLong>(INT32_MAX)) return -1;
-    return static_cast<int32_t>(info.uncompressed_size);
+    const PackMemberInfo info = CurrentFileInfo();
+    if (info.uncompressedSize > static_cast<uint64_t>(INT32_MAX)) return -1;
+    return static_cast<int32_t>(info.uncompressedSize);
 }
 
-unz_file_info PackFile::CurrentFileInfo() {
+PackMemberInfo PackFile::CurrentFileInfo() {
     unz_file_info info{};
     // minizip fills `info` only on success and refuses a null handle.
     (void)unzGetCurrentFileInfo(handle, &info, nullptr, 0, nullptr, 0, nullptr, 0);
-    return info;
+    return PackMemberInfo{static_cast<uint32_t>(info.crc), info.compressed_size, info.uncompressed_size};
 }
 
 int PackFile::Close() {

@@ -1,6 +1,6 @@
 #include "assets/texture.h"
 
-#include <GL/gl.h>
+#include "platform/opengl.h"
 
 #include <cstring>
 #include <new>

@@ -1,6 +1,6 @@
 #include "demo/demo_clock.h"
 
-#include "platform/counter.h"
+#include "platform/platform.h"
 
 int64_t counterFrequency = 0;
 int64_t startSeconds = 0;
@@ -9,8 +9,8 @@ int32_t elapsedSeconds = 0;
 float frameTime = 0.0f;
 
 void StartDemoClock() {
-    counterFrequency = platform::Counter().Frequency();
-    const int64_t startCount = platform::Counter().Now();
+    counterFrequency = platform::Current().CounterFrequency();
+    const int64_t startCount = platform::Current().CounterNow();
     // A counter without a frequency cannot be divided by; the clock then
     // stands at 0 (see ReadDemoClock).
     if (counterFrequency <= 0) {
@@ -24,7 +24,7 @@ void StartDemoClock() {
 }
 
 void ReadDemoClock() {
-    const int64_t count = platform::Counter().Now();
+    const int64_t count = platform::Current().CounterNow();
     if (counterFrequency <= 0) {
         elapsedSeconds = 0;
         frameTime = 0.0f;

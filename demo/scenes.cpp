@@ -1,8 +1,7 @@
 #include "demo/scenes.h"
 
-#include <GL/gl.h>
-
 #include "demo/texture_set.h"
+#include "platform/opengl.h"
 
 float spinAngle = 0.0f;
 float gridAngle = 0.0f;

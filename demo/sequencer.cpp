@@ -2,10 +2,9 @@
 
 #include "demo/demo_clock.h"
 #include "demo/scenes.h"
-#include "platform/process_exit.h"
-#include "platform/sound.h"
+#include "platform/platform.h"
 
-SoundStream *soundtrackStream = nullptr;
+platform::Soundtrack *soundtrackStream = nullptr;
 int32_t sceneState = 1;
 
 namespace {
@@ -28,8 +27,9 @@ constexpr SceneSwitch kSceneSwitches[] = {
 int StepFrame() {
     // Asked every frame so the music starts with the first one; a stream
     // that already plays goes on undisturbed. Neither result is needed.
-    FSOUND_Stream_Play(0, soundtrackStream);
-    FSOUND_Stream_GetTime(soundtrackStream);
+    platform::Sound &sound = platform::Current().sound();
+    sound.Play(0, soundtrackStream);
+    sound.PositionMs(soundtrackStream);
 
     ReadDemoClock();
 
@@ -38,7 +38,7 @@ int StepFrame() {
     }
 
     if (elapsedSeconds == kDemoEndSecond) {
-        platform::ExitProcess(0);
+        platform::Current().Exit(0);
         return 1;
     }
 

@@ -1,6 +1,7 @@
 #include "demo/texture_set.h"
 
 #include "assets/pack_file.h"
+#include "platform/platform.h"
 
 namespace textures {
 
@@ -36,6 +37,7 @@ const std::array<TextureSlot, 22> textureLoadOrder = {{
 }};
 
 void LoadTextureSet() {
+    packFile.folder = platform::Current().ContentFolder();
     packFile.Open("data.dat");
     for (const TextureSlot &slot : textureLoadOrder) {
         // A name kept from the previous rendering context could belong to a

@@ -2,14 +2,22 @@
 // second and as a multiple of real time at the capture's frame rate.
 //
 // Three runs over the same stretch of the timeline (by default all of it,
-// since the scenes differ in cost), each from a fresh start of the demo:
+// since the scenes differ in cost), each the demo's own start-up and main
+// loop on the offscreen platform, in a process of its own:
 //   render            every frame drawn and finished (glFinish), nothing read
-//   render + readback every frame also read back as RGBA pixels, which is
-//                     what the capture does for each frame it writes
-//   + ffmpeg          the frames also piped to ffmpeg, which encodes them
-//                     with the soundtrack into a temporary MP4: a full capture
+//   render + readback every frame also read back, as the capture does
+//   + ffmpeg          the frames also encoded by ffmpeg with the soundtrack
+//                     into a temporary MP4: a full capture
+// Each prints its wall time and the processor time of all its processes
+// (ffmpeg included): on a machine shared with other work the wall time
+// suffers, the processor time much less.
 //
-// Usage: capture_bench [--seconds S] [--fps N] [--size WxH] [--content DIR] [--no-ffmpeg]
+// Usage: capture_bench [--seconds S] [--fps N] [--size WxH] [--content DIR]
+//                      [--quality Q] [--no-ffmpeg]
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -21,7 +29,7 @@
 #include "platform/opengl.h"
 #include "tests/support/temp_dir.h"
 #include "tools/capture/capture_options.h"
-#include "tools/capture/demo_capture.h"
+#include "tools/capture/demo_run.h"
 #include "tools/capture/video_encoder.h"
 
 namespace {
@@ -32,69 +40,71 @@ using Clock = std::chrono::steady_clock;
 enum class Mode { Render, Readback, Ffmpeg };
 
 struct Bench {
-    int fps = 60;
-    int width = 640;
-    int height = 480;
+    CaptureOptions options;
     double seconds = kTimelineSeconds;
     std::filesystem::path content = VANDREL_CONTENT_DIR;
     bool ffmpeg = true;
 };
 
-// Runs the first `frames` frames of the timeline; returns the seconds taken
-// (negative on failure, after saying why).
-double Run(const Bench &b, Mode mode, int64_t frames) {
-    DemoCapture demo;
-    DemoCaptureSettings settings;
-    settings.width = b.width;
-    settings.height = b.height;
-    settings.fps = b.fps;
-    settings.contentDir = b.content;
-    std::string error;
-    if (!demo.Start(settings, &error)) {
-        std::fprintf(stderr, "capture_bench: %s\n", error.c_str());
-        return -1;
+class BenchSink final : public platform::offscreen::FrameSink {
+public:
+    BenchSink(Mode mode, VideoEncoder &encoder) : mode_(mode), encoder_(encoder) {}
+    bool TakeFrame(int64_t, const uint8_t *bgra, std::string *error) override {
+        return mode_ != Mode::Ffmpeg || encoder_.WriteFrame(bgra, error);
     }
+    bool Continue(int64_t, std::string *) override {
+        if (mode_ == Mode::Render) glFinish();
+        return true;
+    }
+
+private:
+    Mode mode_;
+    VideoEncoder &encoder_;
+};
+
+// One run in this (child) process; the exit status says whether it worked.
+int RunOnce(const Bench &b, Mode mode, int64_t frames) {
+    const CaptureOptions &o = b.options;
     testsupport::TempDir scratch;
     VideoEncoder encoder;
+    std::string error;
     if (mode == Mode::Ffmpeg) {
         VideoSettings video;
         video.ffmpeg = FindOnPath("ffmpeg", std::getenv("PATH"));
-        video.width = b.width;
-        video.height = b.height;
-        video.fps = b.fps;
+        video.quality = o.quality;
+        video.width = o.width;
+        video.height = o.height;
+        video.fps = o.fps;
         video.output = scratch / "bench.mp4";
         video.soundtrack = b.content / "DemoFinal.mp3";
-        video.duration = static_cast<double>(frames) / b.fps;
+        video.duration = static_cast<double>(frames) / o.fps;
         if (!encoder.Start(video, &error)) {
             std::fprintf(stderr, "capture_bench: %s\n", error.c_str());
-            return -1;
+            return 1;
         }
     }
-    const Clock::time_point start = Clock::now();
-    for (int64_t frame = 0; frame < frames; ++frame) {
-        if (!demo.RenderNextFrame(&error)) {
-            std::fprintf(stderr, "capture_bench: %s\n", error.c_str());
-            return -1;
-        }
-        if (mode == Mode::Render) {
-            glFinish();
-            continue;
-        }
-        const std::vector<uint8_t> pixels = demo.ReadFrame();
-        if (mode == Mode::Ffmpeg && !encoder.WriteFrame(pixels, &error)) {
-            std::fprintf(stderr, "capture_bench: %s\n", error.c_str());
-            return -1;
-        }
-    }
-    if (mode == Mode::Ffmpeg && !encoder.Finish(&error)) {
+    BenchSink sink(mode, encoder);
+    platform::offscreen::OffscreenSettings settings;
+    settings.width = o.width;
+    settings.height = o.height;
+    settings.fps = o.fps;
+    settings.contentFolder = b.content.c_str();
+    settings.firstFrame = mode == Mode::Render ? frames : 0;
+    settings.endFrame = frames;
+    settings.sink = &sink;
+    if (!RunDemo(settings, &error) || (mode == Mode::Ffmpeg && !encoder.Finish(&error))) {
         std::fprintf(stderr, "capture_bench: %s\n", error.c_str());
-        return -1;
+        return 1;
     }
-    return std::chrono::duration<double>(Clock::now() - start).count();
+    return 0;
 }
 
+double Seconds(const timeval &t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; }
+
 int Usage() {
-    std::fprintf(stderr, "usage: capture_bench [--seconds S] [--fps N] [--size WxH] [--content DIR] [--no-ffmpeg]\n");
+    std::fprintf(stderr,
+                 "usage: capture_bench [--seconds S] [--fps N] [--size WxH] [--content DIR] [--quality Q] "
+                 "[--no-ffmpeg]\n");
     return 2;
 }
 
@@ -111,28 +121,24 @@ int main(int argc, char **argv) {
             b.seconds = std::atof(argv[++i]);
         } else if (arg == "--content" && i + 1 < argc) {
             b.content = std::filesystem::absolute(argv[++i]);
-        } else if ((arg == "--fps" || arg == "--size") && i + 1 < argc) {
+        } else if ((arg == "--fps" || arg == "--size" || arg == "--quality") && i + 1 < argc) {
             passOn.push_back(arg);
             passOn.push_back(argv[++i]);
         } else {
             return Usage();
         }
     }
-    passOn.push_back("--png");
-    passOn.push_back("unused");
     const ParsedOptions parsed = ParseCaptureOptions(passOn);
     if (!parsed.ok || b.seconds <= 0 || b.seconds > kTimelineSeconds) {
         if (!parsed.ok) std::fprintf(stderr, "capture_bench: %s\n", parsed.error.c_str());
         return Usage();
     }
-    b.fps = parsed.options.fps;
-    b.width = parsed.options.width;
-    b.height = parsed.options.height;
-
-    const int64_t frames = std::min(FrameOnScreenAt(b.seconds, b.fps), TimelineFrames(b.fps));
-    std::printf("capture_bench: %dx%d at %d fps, %lld frames (%.1f s of the timeline), content %s\n", b.width,
-                b.height, b.fps, static_cast<long long>(frames), static_cast<double>(frames) / b.fps,
-                b.content.c_str());
+    b.options = parsed.options;
+    const CaptureOptions &o = b.options;
+    const int64_t frames = std::min(FrameOnScreenAt(b.seconds, o.fps), TimelineFrames(o.fps));
+    std::printf("capture_bench: %dx%d at %d fps, %lld frames (%.1f s of the timeline), %d processors, content %s\n",
+                o.width, o.height, o.fps, static_cast<long long>(frames), static_cast<double>(frames) / o.fps,
+                static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)), b.content.c_str());
     struct Case {
         const char *name;
         Mode mode;
@@ -140,11 +146,26 @@ int main(int argc, char **argv) {
     std::vector<Case> cases = {{"render", Mode::Render}, {"render + readback", Mode::Readback}};
     if (b.ffmpeg) cases.push_back({"render + readback + ffmpeg", Mode::Ffmpeg});
     for (const Case &c : cases) {
-        const double seconds = Run(b, c.mode, frames);
-        if (seconds < 0) return 1;
-        const double fps = static_cast<double>(frames) / seconds;
-        std::printf("  %-28s %7.1f s  %7.1f frames/s  %5.2fx real time\n", c.name, seconds, fps, fps / b.fps);
         std::fflush(stdout);
+        rusage before{}, after{};
+        getrusage(RUSAGE_CHILDREN, &before);
+        const Clock::time_point start = Clock::now();
+        const pid_t child = fork();
+        if (child == 0) _exit(RunOnce(b, c.mode, frames));
+        int status = 0;
+        if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            return 1;
+        const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+        getrusage(RUSAGE_CHILDREN, &after);
+        const double cpu = Seconds(after.ru_utime) - Seconds(before.ru_utime) + Seconds(after.ru_stime) -
+                           Seconds(before.ru_stime);
+        const double fps = static_cast<double>(frames) / wall;
+        // The processor time spread over two processors with nothing else to
+        // do: the speed an idle two-processor machine reaches at best.
+        const double quiet = static_cast<double>(frames) / std::max(cpu / 2, 1e-9);
+        std::printf("  %-28s %7.1f s wall %7.1f s processor  %7.1f frames/s  %5.2fx real time"
+                    "  (%5.2fx for its processor time on two processors)\n",
+                    c.name, wall, cpu, fps, fps / o.fps, quiet / o.fps);
     }
     return 0;
 }

@@ -2,9 +2,6 @@
 #include "platform/sdl2/keep_libraries_loaded.h"
 
 #include <SDL.h>
-#include <SDL_opengl.h>
-
-#include <cstring>
 
 namespace platform {
 
@@ -64,24 +61,6 @@ void OffscreenGL::Destroy() {
     window_ = nullptr;
     context_ = nullptr;
     width_ = height_ = 0;
-}
-
-std::vector<uint8_t> OffscreenGL::ReadPixelsTopDown() const {
-    const size_t row = static_cast<size_t>(width_) * 4;
-    std::vector<uint8_t> bottomUp(row * static_cast<size_t>(height_));
-    if (window_ == nullptr) return bottomUp;
-    glFinish();
-    GLint oldAlignment = 4;
-    glGetIntegerv(GL_PACK_ALIGNMENT, &oldAlignment);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
-    glPixelStorei(GL_PACK_ALIGNMENT, oldAlignment);
-    std::vector<uint8_t> topDown(bottomUp.size());
-    for (int y = 0; y < height_; ++y) {
-        std::memcpy(&topDown[static_cast<size_t>(y) * row],
-                    &bottomUp[static_cast<size_t>(height_ - 1 - y) * row], row);
-    }
-    return topDown;
 }
 
 }  // namespace platform

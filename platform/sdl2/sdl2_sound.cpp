@@ -10,7 +10,7 @@
 
 namespace platform::sdl2 {
 
-struct Sdl2MixerSound::Stream final : SoundStream {
+struct Sdl2MixerSound::Stream final : Soundtrack {
     Mix_Music *music = nullptr;
     bool loop = false;
     ~Stream() override {
@@ -71,7 +71,7 @@ void Sdl2MixerSound::CloseOutput() {
     audioStarted_ = false;
 }
 
-bool Sdl2MixerSound::Init(int mixRate, int maxSoftwareChannels, unsigned int) {
+bool Sdl2MixerSound::Start(int mixRate, int maxSoftwareChannels, unsigned int) {
     if (open_) return true;
     if (mixRate <= 0) return false;
     if (!OpenOutput(mixRate)) {
@@ -102,7 +102,7 @@ bool Sdl2MixerSound::Init(int mixRate, int maxSoftwareChannels, unsigned int) {
     return true;
 }
 
-SoundStream *Sdl2MixerSound::OpenStream(const char *name, unsigned int mode, int size) {
+Soundtrack *Sdl2MixerSound::Open(const char *name, unsigned int mode, int size) {
     // Only whole files are streamed.
     if (!open_ || name == nullptr || size != 0) return nullptr;
     Mix_Music *music = Mix_LoadMUS(name);
@@ -112,18 +112,18 @@ SoundStream *Sdl2MixerSound::OpenStream(const char *name, unsigned int mode, int
     }
     auto stream = std::make_unique<Stream>();
     stream->music = music;
-    stream->loop = (mode & kSoundStreamLoop) != 0;
+    stream->loop = (mode & kSoundtrackLoop) != 0;
     streams_.push_back(std::move(stream));
     return streams_.back().get();
 }
 
-Sdl2MixerSound::Stream *Sdl2MixerSound::Find(SoundStream *stream) const {
+Sdl2MixerSound::Stream *Sdl2MixerSound::Find(Soundtrack *stream) const {
     for (const auto &s : streams_)
         if (s.get() == stream) return s.get();
     return nullptr;
 }
 
-int Sdl2MixerSound::Play(int channel, SoundStream *handle) {
+int Sdl2MixerSound::Play(int channel, Soundtrack *handle) {
     Stream *stream = Find(handle);
     if (stream == nullptr || !open_) return -1;
     const int used = channel < 0 ? 0 : channel;
@@ -138,7 +138,7 @@ int Sdl2MixerSound::Play(int channel, SoundStream *handle) {
     return used;
 }
 
-int Sdl2MixerSound::PositionMs(SoundStream *handle) {
+int Sdl2MixerSound::PositionMs(Soundtrack *handle) {
     Stream *stream = Find(handle);
     if (stream == nullptr) return -1;
     if (stream != playing_ || !Mix_PlayingMusic()) return 0;

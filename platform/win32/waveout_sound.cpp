@@ -34,7 +34,7 @@ const char *VersionName(mp3::MpegVersion version) {
 
 }  // namespace
 
-struct WaveOutSound::Stream final : SoundStream {
+struct WaveOutSound::Stream final : Soundtrack {
     std::string name;
     bool loop = false;
     AcmMp3Decoder decoder;
@@ -251,7 +251,7 @@ WaveOutSound::WaveOutSound() = default;
 
 WaveOutSound::~WaveOutSound() { streams_.clear(); }
 
-bool WaveOutSound::Init(int mixRate, int, unsigned int) {
+bool WaveOutSound::Start(int mixRate, int, unsigned int) {
     if (initialised_) return true;
     if (mixRate <= 0) return false;
     WAVEFORMATEX format{};
@@ -275,12 +275,12 @@ bool WaveOutSound::Init(int mixRate, int, unsigned int) {
     return true;
 }
 
-SoundStream *WaveOutSound::OpenStream(const char *name, unsigned int mode, int size) {
+Soundtrack *WaveOutSound::Open(const char *name, unsigned int mode, int size) {
     // Only whole files are streamed.
     if (!initialised_ || name == nullptr || size != 0) return nullptr;
     auto stream = std::make_unique<Stream>();
     stream->name = name;
-    stream->loop = (mode & kSoundStreamLoop) != 0;
+    stream->loop = (mode & kSoundtrackLoop) != 0;
     std::string why;
     if (!stream->decoder.Open(name, &why)) {
         std::fprintf(stderr, "vandrel: cannot open %s: %s\n", name, why.c_str());
@@ -294,23 +294,25 @@ SoundStream *WaveOutSound::OpenStream(const char *name, unsigned int mode, int s
     return streams_.back().get();
 }
 
-WaveOutSound::Stream *WaveOutSound::Find(SoundStream *stream) const {
+WaveOutSound::Stream *WaveOutSound::Find(Soundtrack *stream) const {
     for (const auto &s : streams_)
         if (s.get() == stream) return s.get();
     return nullptr;
 }
 
-int WaveOutSound::Play(int channel, SoundStream *handle) {
+int WaveOutSound::Play(int channel, Soundtrack *handle) {
     Stream *stream = Find(handle);
     if (stream == nullptr) return -1;
     const int used = channel < 0 ? 0 : channel;
     // Asking again must not restart it: the demo asks every frame.
     if (stream->IsPlaying()) return used;
     if (silent_ || stream->silent || !stream->StartOnDevice()) stream->StartSilent();
+    std::fprintf(stderr, "vandrel: stream %s plays from its start%s\n", stream->name.c_str(),
+                 stream->silent ? " on the silent clock" : "");
     return used;
 }
 
-int WaveOutSound::PositionMs(SoundStream *handle) {
+int WaveOutSound::PositionMs(Soundtrack *handle) {
     Stream *stream = Find(handle);
     if (stream == nullptr) return -1;
     const uint64_t samples = stream->PositionSamples();

@@ -1,9 +1,7 @@
-// The shell on the scripted platform with a stand-in demo: the window's steps
-// and failure boxes, the window procedure, the view and the main loop.
+// The shell with the demo on the scripted platform: the steps of opening and
+// closing the window and their boxes, the window's events, and the main loop.
 #include "app/demo_main.h"
 #include "app/demo_window.h"
-#include "demo/sequencer.h"
-#include "demo/start_demo.h"
 #include "platform/offscreen/offscreen_gl.h"
 #include "platform/opengl.h"
 #include "platform/scripted/scripted_platform.h"
@@ -11,350 +9,237 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
-#include <optional>
 
-using platform::MessageBoxAnswer;
-using platform::MessageBoxButtons;
-using platform::MessageBoxIcon;
-using platform::MessageKind;
+using platform::Answer;
+using platform::Buttons;
+using platform::Event;
+using platform::Icon;
+using platform::OpenStep;
 using platform::scripted::ShownBox;
-using platform::scripted::Step;
 using ::testing::ElementsAre;
 
 namespace platform::scripted {
-bool operator==(const ShownBox &a, const ShownBox &b) {
-    return std::tie(a.text, a.caption, a.buttons, a.icon, a.displaySwitched, a.windowsAlive) ==
-           std::tie(b.text, b.caption, b.buttons, b.icon, b.displaySwitched, b.windowsAlive);
-}
 void PrintTo(const ShownBox &b, std::ostream *out) {
-    *out << "{\"" << b.text << "\", " << b.caption.value_or("(default)") << ", buttons "
-         << int(b.buttons) << ", icon " << int(b.icon) << ", switched " << b.displaySwitched
-         << ", windows " << b.windowsAlive << "}";
+    *out << "{\"" << b.text << "\", " << b.caption.value_or("(default)") << ", buttons " << int(b.buttons)
+         << ", icon " << int(b.icon) << ", switched " << b.displaySwitched << "}";
 }
 }  // namespace platform::scripted
 
-// The stand-in demo notes its start-ups and frames in the platform's log.
-platform::scripted::ScriptedPlatform *demoLog = nullptr;
-int demoStarts = 0, demoFrames = 0;
-bool demoStartFails = false;
-SoundStream *soundtrackStream = nullptr;
-bool StartDemo() {
-    ++demoStarts;
-    if (demoLog != nullptr) demoLog->Note("StartDemo");
-    return !demoStartFails;
-}
-int StepFrame() {
-    ++demoFrames;
-    if (demoLog != nullptr) demoLog->Note("StepFrame");
-    return 1;
-}
-
 namespace {
 
-const ShownBox kFallbackQuestion{
-    "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode "
-    "Instead?",
-    "Orv GL", MessageBoxButtons::YesNo, MessageBoxIcon::Exclamation};
-const ShownBox kWillClose{"Program Will Now Close.", "ERROR", MessageBoxButtons::Ok,
-                          MessageBoxIcon::Stop};
-constexpr uint32_t kFramedStyle = 0x00CF0000u | 0x06000000u;
+const ShownBox kQuestion{"The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?",
+                         "Orv GL", Buttons::YesNo, Icon::Exclamation, true};
+const ShownBox kWillClose{"Program Will Now Close.", "ERROR", Buttons::Ok, Icon::Stop, true};
+const std::string kOpenFullscreen = "OpenWindow Vandrel 640x480x32 fullscreen",
+                  kOpenWindowed = "OpenWindow Vandrel 640x480x32 windowed";
 constexpr uintptr_t kEscape = 27, kF1 = 112;
-constexpr MessageKind kKeyDown = MessageKind::KeyDown;
+
+Event Key(bool down, uintptr_t key) {
+    Event event{down ? Event::Kind::KeyDown : Event::Kind::KeyUp};
+    event.key = key;
+    return event;
+}
+Event Activate(bool minimised) {
+    Event event{Event::Kind::Activate};
+    event.minimised = minimised;
+    return event;
+}
 
 bool OpenVandrel(bool fullscreen) { return OpenDemoWindow("Vandrel", 640, 480, 32, fullscreen); }
-
-// What closing a fullscreen window undoes when `held` of window, device and
-// rendering context were obtained; -1: no teardown at all.
-std::vector<std::string> Undone(int held) {
-    if (held < 0) return {};
-    std::vector<std::string> calls = {"RestoreDisplayMode", "ShowCursor"};
-    if (held >= 3) calls.insert(calls.end(), {"MakeContextCurrent none", "DeleteRenderContext"});
-    if (held >= 2) calls.push_back("ReleaseDeviceContext");
-    if (held >= 1) calls.push_back("DestroyAppWindow");
-    calls.push_back("UnregisterWindowClass OpenGL");
-    return calls;
-}
 
 class ShellTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::fill(std::begin(keyDown), std::end(keyDown), false);
         windowActive = fullscreenMode = true;
-        deviceContext = nullptr;
-        mainWindow = nullptr;
-        renderContext = nullptr;
-        pixelFormatDesc = {};
-        demoLog = &fake;
-        demoStarts = demoFrames = 0;
-        demoStartFails = false;
-        fake.Install();
     }
-    void TearDown() override { demoLog = nullptr; }
-
-    std::vector<std::string> TeardownCalls() const {
-        const std::vector<std::string> all = Undone(3);
+    // The calls of the log that open or close the window.
+    std::vector<std::string> WindowCalls() const {
         std::vector<std::string> calls;
         for (const std::string &line : fake.log())
-            if (std::find(all.begin(), all.end(), line) != all.end()) calls.push_back(line);
+            if (line.starts_with("OpenWindow") || line.starts_with("CloseWindow")) calls.push_back(line);
         return calls;
     }
-    long Find(const std::string &line, long from = 0) const {
-        const auto at = std::find(fake.log().begin() + from, fake.log().end(), line);
-        return at == fake.log().end() ? -1 : at - fake.log().begin();
-    }
-    // Runs the main loop; `script` runs on the first idle pass after each frame.
-    static int Run(const std::function<void(int frames)> &script,
-                   platform::scripted::ScriptedPlatform &platform) {
+    long Count(const std::string &line) const { return std::count(fake.log().begin(), fake.log().end(), line); }
+    // Runs the demo, posting each {frame, event, parameter} once that many frames are presented.
+    int Run(const std::vector<std::tuple<int, Event, intptr_t>> &posts) {
         int seen = -1;
-        platform.onIdle = [&] {
-            if (demoFrames != seen) script(seen = demoFrames);
+        fake.onIdle = [&] {
+            if (fake.presents == seen) return;
+            seen = fake.presents;
+            for (const auto &[frame, event, parameter] : posts)
+                if (frame == seen) fake.Post(event, parameter);
         };
-        const int code = DemoMain();
-        EXPECT_FALSE(platform.runaway()) << "the loop did not end";
+        const int code = DemoMain(fake);
+        EXPECT_FALSE(fake.runaway()) << "the loop did not end";
         return code;
-    }
-    // Runs the main loop posting each {frame, kind, wParam} once that many frames are drawn.
-    int Run(const std::vector<std::tuple<int, MessageKind, uintptr_t>> &posts) {
-        return Run(
-            [&](int frames) {
-                for (auto [frame, kind, wParam] : posts)
-                    if (frame == frames) fake.Post(kind, wParam);
-            },
-            fake);
     }
 
     platform::scripted::ScriptedPlatform fake;
 };
 
-TEST_F(ShellTest, OpenRunsEveryStepInOrderAndEachModeGetsItsStylesAndA640By480ClientArea) {
-    // The scripted frame adds 4 pixels a side and a 20-pixel caption.
+TEST_F(ShellTest, OpeningAsksForTheModeAndFallsBackToWindowedOnlyWhenTheUserSaysYes) {
     const struct {
-        bool fullscreen, offered;
-        uint32_t exStyle, style;
-        int width, height, cursor;
+        bool fullscreen, refused;
+        Answer answer;
+        bool opened, fullscreenAfter;
+        std::vector<std::string> calls;
         std::vector<ShownBox> boxes;
-    } modes[] = {{true, true, 0x00040000u, 0x86000000u, 640, 480, -1, {}},
-                 {false, true, 0x00040100u, kFramedStyle, 648, 508, 0, {}},
-                 {true, false, 0x00040100u, kFramedStyle, 648, 508, 0, {kFallbackQuestion}}};
-    for (const auto &m : modes) {
+    } rows[] = {
+        {true, false, Answer::Yes, true, true, {kOpenFullscreen}, {}},
+        {false, false, Answer::Yes, true, false, {kOpenWindowed}, {}},
+        {true, true, Answer::Yes, true, false, {kOpenFullscreen, kOpenWindowed}, {kQuestion}},
+        {true, true, Answer::No, false, true, {kOpenFullscreen}, {kQuestion, kWillClose}},
+        {true, true, Answer::Failed, false, true, {kOpenFullscreen}, {kQuestion, kWillClose}},
+    };
+    for (const auto &row : rows) {
         platform::scripted::ScriptedPlatform fresh;
-        fresh.Install();
-        demoLog = &fresh;
-        fresh.SetFullscreenOffered(m.offered);
-        fresh.Answer(MessageBoxAnswer::Yes);
-        ASSERT_TRUE(OpenVandrel(m.fullscreen));
-        const platform::WindowCreation &c = *fresh.lastCreation();
-        EXPECT_EQ(std::tie(c.exStyle, c.style, c.x, c.y, c.width, c.height),
-                  std::tuple(m.exStyle, m.style, 0, 0, m.width, m.height))
-            << m.fullscreen << m.offered;
-        EXPECT_EQ(fresh.cursorCount(), m.cursor);
-        EXPECT_EQ(fresh.boxes(), m.boxes);
-        EXPECT_EQ(fullscreenMode, m.fullscreen && m.offered);
-        EXPECT_EQ(fresh.currentContext(), renderContext);
-        if (m.fullscreen && m.offered) {
-            EXPECT_THAT(fresh.log(),
-                        ElementsAre("RegisterWindowClass OpenGL", "SwitchDisplayMode 640x480x32",
-                                    "HideCursor", "AdjustWindowRectangle", "CreateAppWindow Vandrel",
-                                    "AcquireDeviceContext", "ChoosePixelFormatIndex", "ApplyPixelFormat 7",
-                                    "CreateRenderContext", "MakeContextCurrent", "ShowAppWindow",
-                                    "BringToForeground", "GiveKeyboardFocus", "StartDemo"));
-        }
+        if (row.refused) fresh.RefuseFullscreen();
+        fresh.Answer(row.answer);
+        EXPECT_EQ(OpenVandrel(row.fullscreen), row.opened);
+        std::vector<std::string> calls;
+        for (const std::string &line : fresh.log())
+            if (line.starts_with("OpenWindow") || line.starts_with("CloseWindow")) calls.push_back(line);
+        EXPECT_EQ(calls, row.calls);
+        std::vector<ShownBox> boxes = row.boxes;
+        for (ShownBox &box : boxes) box.displaySwitched = false;
+        EXPECT_EQ(fresh.boxes(), boxes);
+        EXPECT_EQ(fullscreenMode, row.fullscreenAfter);
+        const long starts = std::count(fresh.log().begin(), fresh.log().end(), "CounterFrequency");
+        EXPECT_EQ(starts, row.opened ? 1 : 0) << "the demo's start-up runs once the window is open";
+        fresh.CloseWindow();
+    }
+}
+
+// Every step after the registration is undone before its box, so a
+// full-screen mode is gone when it shows.
+TEST_F(ShellTest, EachFailedStepOfOpeningShowsItsBoxAfterUndoingWhatWasBuilt) {
+    const std::pair<OpenStep, const char *> rows[] = {
+        {OpenStep::Register, "Failed To Register The Window Class."},
+        {OpenStep::Create, "Window Creation Error."},
+        {OpenStep::Device, "Can't Create A GL Device Context."},
+        {OpenStep::ChooseFormat, "Can't Find A Suitable PixelFormat."},
+        {OpenStep::SetFormat, "Can't Set The PixelFormat."},
+        {OpenStep::Context, "Can't Create A GL Rendering Context."},
+        {OpenStep::Activate, "Can't Activate The GL Rendering Context."},
+    };
+    for (const auto &[step, text] : rows) {
+        SCOPED_TRACE(platform::scripted::StepName(step));
+        platform::scripted::ScriptedPlatform fresh;
+        fresh.Fail(step);
+        EXPECT_FALSE(OpenVandrel(true));
+        EXPECT_EQ(fresh.boxes(), std::vector<ShownBox>({{text, "ERROR", Buttons::Ok, Icon::Exclamation, false}}));
+        EXPECT_EQ(fresh.log().back(), "Box ERROR: " + std::string(text));
+        const bool undone = std::ranges::any_of(fresh.log(), [](const std::string &line) {
+            return line.starts_with("CloseWindow");
+        });
+        EXPECT_EQ(undone, step != OpenStep::Register) << "only a registration failure has nothing to undo";
+        EXPECT_FALSE(fresh.windowOpen());
+    }
+}
+
+TEST_F(ShellTest, EachFailedStepOfClosingShowsItsBoxInOrder) {
+    const std::pair<unsigned, const char *> rows[] = {
+        {platform::kReleaseCurrent, "Release Of DC And RC Failed."},
+        {platform::kDeleteContext, "Release Rendering Context Failed."},
+        {platform::kReleaseDevice, "Release Device Context Failed."},
+        {platform::kDestroyWindow, "Could Not Release hWnd."},
+        {platform::kUnregister, "Could Not Unregister Class."},
+    };
+    std::vector<ShownBox> all;
+    for (const auto &[step, text] : rows) all.push_back({text, "SHUTDOWN ERROR", Buttons::Ok, Icon::Information, false});
+    for (size_t i = 0; i <= std::size(rows); ++i) {
+        platform::scripted::ScriptedPlatform fresh;  // row i alone, then all of them
+        fresh.FailClose(i < std::size(rows) ? rows[i].first : ~0u);
+        ASSERT_TRUE(OpenVandrel(false));
         CloseDemoWindow();
+        EXPECT_EQ(fresh.boxes(), i < std::size(rows) ? std::vector<ShownBox>{all[i]} : all);
     }
-}
-
-struct CreationFailure {
-    const char *name;
-    std::optional<Step> step;  // none: the mode is refused (text null) or start-up fails
-    MessageBoxAnswer answer;   // to the fallback question
-    const char *text;          // the box; null: the question, then "Program Will Now Close."
-    int held;                  // what the teardown before the box undoes (see Undone)
-};
-void PrintTo(const CreationFailure &row, std::ostream *out) { *out << row.name; }
-
-// clang-format off
-const CreationFailure kCreationFailures[] = {
-    {"RegisterClass", Step::RegisterClass, {}, "Failed To Register The Window Class.", -1},
-    {"FallbackAnsweredNo", {}, MessageBoxAnswer::No, nullptr, -1},
-    {"FallbackNotShown", {}, MessageBoxAnswer::Failed, nullptr, -1},
-    {"CreateWindow", Step::CreateWindow, {}, "Window Creation Error.", 0},
-    {"AcquireDeviceContext", Step::AcquireDeviceContext, {}, "Can't Create A GL Device Context.", 1},
-    {"ChoosePixelFormat", Step::ChoosePixelFormat, {}, "Can't Find A Suitable PixelFormat.", 2},
-    {"ApplyPixelFormat", Step::ApplyPixelFormat, {}, "Can't Set The PixelFormat.", 2},
-    {"CreateRenderContext", Step::CreateRenderContext, {}, "Can't Create A GL Rendering Context.", 2},
-    {"MakeContextCurrent", Step::MakeContextCurrent, {}, "Can't Activate The GL Rendering Context.", 3},
-    {"StartDemo", {}, {}, "Initialization Failed.", 3},
-};
-// clang-format on
-
-class CreationFailureTest : public ShellTest,
-                            public ::testing::WithParamInterface<CreationFailure> {};
-
-// Every box shows with the display restored and no window left.
-TEST_P(CreationFailureTest, ShowsItsBoxesAfterUndoingWhatWasBuilt) {
-    const CreationFailure &row = GetParam();
-    if (row.step) {
-        fake.Fail(*row.step);
-    } else if (row.text == nullptr) {
-        fake.SetFullscreenOffered(false);
-        fake.Answer(row.answer);
-    } else {
-        demoStartFails = true;
-    }
-    EXPECT_FALSE(OpenVandrel(true));
-    const ShownBox box{row.text ? row.text : "", "ERROR", MessageBoxButtons::Ok,
-                       MessageBoxIcon::Exclamation};
-    const auto boxes = row.text ? std::vector<ShownBox>{box}
-                                : std::vector<ShownBox>{kFallbackQuestion, kWillClose};
-    EXPECT_EQ(fake.boxes(), boxes);
-    EXPECT_EQ(TeardownCalls(), Undone(row.held));
-    EXPECT_EQ(fake.windowsAlive() + fake.renderContextsAlive() + fake.deviceContextsHeld(), 0);
-    EXPECT_EQ(std::tie(mainWindow, deviceContext, renderContext),
-              std::tuple(nullptr, nullptr, nullptr));
-    EXPECT_EQ(fake.cursorCount(), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(EveryRow, CreationFailureTest, ::testing::ValuesIn(kCreationFailures),
-                         [](const auto &info) { return std::string(info.param.name); });
-
-struct TeardownFailure {
-    const char *name;
-    bool fullscreen;
-    std::optional<Step> step;
-    const char *text;
-};
-void PrintTo(const TeardownFailure &row, std::ostream *out) { *out << row.name; }
-
-class TeardownFailureTest : public ShellTest,
-                            public ::testing::WithParamInterface<TeardownFailure> {};
-
-// A failing step shows its box in its place and every later step is still tried.
-TEST_P(TeardownFailureTest, ReportsTheStepAndGoesOn) {
-    const TeardownFailure &row = GetParam();
-    ASSERT_TRUE(OpenVandrel(row.fullscreen));
-    fake.ClearLog();
-    if (row.step) fake.Fail(*row.step);
-    CloseDemoWindow();
-    std::vector<ShownBox> boxes;
-    if (row.text)
-        boxes.push_back({row.text, "SHUTDOWN ERROR", MessageBoxButtons::Ok,
-                         MessageBoxIcon::Information, false,
-                         row.step == Step::UnregisterClass ? 0 : 1});
-    EXPECT_EQ(fake.boxes(), boxes);
-    std::vector<std::string> undone = Undone(3);
-    if (!row.fullscreen) undone.erase(undone.begin(), undone.begin() + 2);
-    EXPECT_EQ(row.step ? TeardownCalls() : fake.log(), undone);
-    EXPECT_EQ(std::tie(mainWindow, deviceContext, renderContext),
-              std::tuple(nullptr, nullptr, nullptr));
-    EXPECT_FALSE(fake.displaySwitched());
-    EXPECT_EQ(fake.cursorCount(), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    EveryRow, TeardownFailureTest,
-    // clang-format off
-    ::testing::Values(
-        TeardownFailure{"NoneFullscreen", true, {}, nullptr},
-        TeardownFailure{"NoneWindowed", false, {}, nullptr},
-        TeardownFailure{"ReleaseCurrent", true, Step::ReleaseCurrent, "Release Of DC And RC Failed."},
-        TeardownFailure{"DeleteRenderContext", true, Step::DeleteRenderContext, "Release Rendering Context Failed."},
-        TeardownFailure{"ReleaseDeviceContext", true, Step::ReleaseDeviceContext, "Release Device Context Failed."},
-        TeardownFailure{"DestroyWindow", true, Step::DestroyWindow, "Could Not Release hWnd."},
-        TeardownFailure{"UnregisterClass", true, Step::UnregisterClass, "Could Not Unregister Class."}),
-    // clang-format on
-    [](const auto &info) { return std::string(info.param.name); });
-
-intptr_t Send(MessageKind kind, uintptr_t wParam, intptr_t lParam = 0) {
-    return DemoWindowProc(mainWindow, kind, wParam, lParam);
-}
-
-TEST_F(ShellTest, TheWindowProcedureHandlesActivationKeysAndCommands) {
+    platform::Install(&fake);
     ASSERT_TRUE(OpenVandrel(false));
-    // Activation follows the minimised flag only.
-    EXPECT_EQ(Send(MessageKind::Activate, platform::MakeWParam(0, 1)), 0);
-    EXPECT_FALSE(windowActive);
-    Send(MessageKind::Activate, platform::MakeWParam(0, 0));
-    EXPECT_TRUE(windowActive);
-    // Keys set and clear their own entry; codes outside the table are ignored.
-    EXPECT_EQ(Send(kKeyDown, 27) + Send(kKeyDown, 255) + Send(MessageKind::KeyUp, 27), 0);
-    for (uintptr_t outside : {uintptr_t{256}, uintptr_t{256 + 27}, ~uintptr_t{0}})
-        EXPECT_EQ(Send(kKeyDown, outside), 0);
-    Send(MessageKind::SysKeyDown, 121);
-    EXPECT_EQ(std::count(std::begin(keyDown), std::end(keyDown), true), 1);
-    EXPECT_TRUE(keyDown[255]);
-    // Only the screen saver and monitor power are swallowed; close only asks to quit.
-    fake.ClearLog();
-    EXPECT_EQ(Send(MessageKind::SysCommand, 0xF140) + Send(MessageKind::SysCommand, 0xF170), 0);
-    Send(MessageKind::SysCommand, 0xF020);
-    Send(static_cast<MessageKind>(0x0200), 7);
-    EXPECT_EQ(Send(MessageKind::Close, 0), 0);
-    EXPECT_THAT(fake.log(), ElementsAre("DefaultWindowProc SysCommand 61472",
-                                        "DefaultWindowProc 0x0200 7", "PostQuit 0"));
-    EXPECT_EQ(fake.windowsAlive(), 1);
+    CloseDemoWindow();
+    EXPECT_TRUE(fake.boxes().empty()) << "a teardown without failures shows nothing";
 }
 
 // The projection itself shows in the capture's stills.
-TEST_F(ShellTest, TheViewFollowsTheRequestedThenTheReportedClientSize) {
-    platform::OffscreenGL gl;
+TEST_F(ShellTest, TheWindowsEventsSetTheFlagsKeysAndViewAndCloseAsksToQuit) {
+    static platform::OffscreenGL *gl = new platform::OffscreenGL;  // kept: see the scenes' test
     std::string error;
-    if (!gl.Create(64, 64, &error)) GTEST_SKIP() << "no offscreen OpenGL: " << error;
-    auto viewport = [] {
+    if (gl->width() == 0 && !gl->Create(64, 64, &error)) GTEST_SKIP() << "no offscreen OpenGL: " << error;
+    const auto viewport = [] {
         std::vector<GLint> v(4);
         glGetIntegerv(GL_VIEWPORT, v.data());
         return v;
     };
     ASSERT_TRUE(OpenVandrel(false));
-    EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 640, 480}));
-    Send(MessageKind::Size, 0, platform::MakeLParam(300, 0));  // minimised: the height counts as 1
+    EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 640, 480})) << "the requested size";
+    const auto send = [&](const Event &event) {
+        fake.Post(event);
+        platform::Message message;
+        ASSERT_TRUE(fake.PollMessage(&message));
+    };
+    send(Activate(true));
+    EXPECT_FALSE(windowActive);
+    send(Activate(false));
+    EXPECT_TRUE(windowActive);
+    for (uintptr_t key : {uintptr_t{27}, uintptr_t{255}, uintptr_t{256}, uintptr_t{256 + 27}, ~uintptr_t{0}})
+        send(Key(true, key));
+    send(Key(false, 27));
+    EXPECT_EQ(std::count(std::begin(keyDown), std::end(keyDown), true), 1);
+    EXPECT_TRUE(keyDown[255]);
+    Event size{Event::Kind::Resize};
+    size.width = 300;  // minimised: the height counts as 1
+    send(size);
     EXPECT_EQ(viewport(), (std::vector<GLint>{0, 0, 300, 1}));
+    EXPECT_EQ(Count("PostQuit 0"), 0);
+    send(Event{Event::Kind::Close});
+    EXPECT_EQ(Count("PostQuit 0"), 1);
+    EXPECT_TRUE(fake.windowOpen()) << "the loop tears the window down, not the close";
 }
 
 TEST_F(ShellTest, AFailedStartShowsItsBoxAndEndsBeforeAnyFrame) {
     const struct {
-        bool initFails, openFails;
+        bool startFails, openFails;
         ShownBox box;
         int code;
-    } rows[] = {
-        {true, false, {"Error: Could not init", std::nullopt}, 1},
-        {false, true, {"Error: Could not load module", std::nullopt}, 1},
-        {false, false, {"Window Creation Error.", "ERROR", {}, MessageBoxIcon::Exclamation}, 0}};
+    } rows[] = {{true, false, {"Error: Could not init", std::nullopt, Buttons::Ok, Icon::None, false}, 1},
+                {false, true, {"Error: Could not load module", std::nullopt, Buttons::Ok, Icon::None, false}, 1},
+                {false, false, {"Window Creation Error.", "ERROR", Buttons::Ok, Icon::Exclamation, false}, 0}};
     for (const auto &row : rows) {
         platform::scripted::ScriptedPlatform platform;
-        platform.Install();
-        platform.soundInitFails = row.initFails;
-        platform.streamOpenFails = row.openFails;
-        if (row.code == 0) platform.Fail(Step::CreateWindow);
-        EXPECT_EQ(DemoMain(), row.code);
+        platform.soundStartFails = row.startFails;
+        platform.soundtrackOpenFails = row.openFails;
+        platform.Fail(OpenStep::Create);
+        EXPECT_EQ(DemoMain(platform), row.code);
         EXPECT_EQ(platform.boxes(), std::vector<ShownBox>{row.box});
-        EXPECT_EQ(platform.lastClass().has_value(), row.code == 0);
-        EXPECT_EQ(demoFrames, 0);
+        EXPECT_EQ(platform.lastRequest.has_value(), row.code == 0) << "a window was asked for";
+        EXPECT_EQ(platform.presents, 0);
     }
 }
 
 struct Ending {
     const char *name;
-    std::vector<std::tuple<int, MessageKind, uintptr_t>> posts;
-    int code, frames, starts;
+    std::vector<std::tuple<int, Event, intptr_t>> posts;
+    int code, frames, opens;
 };
 void PrintTo(const Ending &row, std::ostream *out) { *out << row.name; }
 
-const uintptr_t kMinimised = platform::MakeWParam(0, 1), kRestored = platform::MakeWParam(1, 0);
-
 // clang-format off
 const Ending kEndings[] = {
-    {"CloseCommand", {{3, MessageKind::SysCommand, platform::syscommand::Close}}, 0, 3, 1},
-    // The key-down and the character it produced both carry 27.
-    {"Escape", {{2, kKeyDown, kEscape}}, 27, 2, 1},
-    {"EscapeThenAnotherMessage", {{2, kKeyDown, kEscape}, {2, MessageKind::KeyUp, 'Q'}}, 'Q', 2, 1},
+    {"Close", {{3, Event{Event::Kind::Close}, 0}}, 0, 3, 1},
+    {"Escape", {{2, Key(true, kEscape), 27}}, 27, 2, 1},
+    // The exit code is the last message's parameter, whatever it was.
+    {"EscapeThenAnotherMessage", {{2, Key(true, kEscape), 27}, {2, Key(false, 'Q'), 'Q'}}, 'Q', 2, 1},
     // Frames go on while minimised; the restore's idle pass ends the run.
-    {"EscapeWhileMinimised", {{1, MessageKind::Activate, kMinimised}, {1, kKeyDown, kEscape},
-                              {5, MessageKind::Activate, kRestored}}, int(kRestored), 5, 1},
+    {"EscapeWhileMinimised", {{1, Activate(true), 0x10000}, {1, Key(true, kEscape), 27},
+                              {5, Activate(false), 1}}, 1, 5, 1},
     // No frame on that pass, but the switch still happens before the end.
-    {"EscapeAndF1OnOnePass", {{2, kKeyDown, kF1}, {2, kKeyDown, kEscape}}, 27, 2, 2},
+    {"EscapeAndF1OnOnePass", {{2, Key(true, kF1), 112}, {2, Key(true, kEscape), 27}}, 27, 2, 2},
     // Three presses before a pass make one switch; one after it another.
-    {"F1IsAFlagNotACount", {{1, kKeyDown, kF1}, {1, kKeyDown, kF1}, {1, kKeyDown, kF1},
-                            {3, kKeyDown, kF1}, {6, kKeyDown, kEscape}}, 27, 6, 3},
+    {"F1IsAFlagNotACount", {{1, Key(true, kF1), 112}, {1, Key(true, kF1), 112}, {1, Key(true, kF1), 112},
+                            {3, Key(true, kF1), 112}, {6, Key(true, kEscape), 27}}, 27, 6, 3},
 };
 // clang-format on
 
@@ -362,55 +247,47 @@ class EndingTest : public ShellTest, public ::testing::WithParamInterface<Ending
 
 TEST_P(EndingTest, EndsWithItsCodeAndNothingLeftOpen) {
     EXPECT_EQ(Run(GetParam().posts), GetParam().code);
-    EXPECT_EQ(std::tie(demoFrames, demoStarts), std::tie(GetParam().frames, GetParam().starts));
-    EXPECT_EQ(fake.windowsAlive(), 0);
-    EXPECT_FALSE(fake.displaySwitched());
+    EXPECT_EQ(fake.presents, GetParam().frames);
+    EXPECT_EQ(WindowCalls().size(), 2u * GetParam().opens);
+    EXPECT_FALSE(fake.windowOpen() || fake.displaySwitched());
 }
 
 INSTANTIATE_TEST_SUITE_P(Loop, EndingTest, ::testing::ValuesIn(kEndings),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(ShellTest, StartsSoundSoundtrackAndWindowThenHandlesWaitingMessagesOnePerPass) {
-    EXPECT_EQ(Run({{1, MessageKind::Size, 0}, {1, kKeyDown, 'A'}, {1, MessageKind::KeyUp, 'A'},
-                   {3, MessageKind::Close, 0}}),
+TEST_F(ShellTest, StartsSoundSoundtrackAndWindowThenTakesWaitingMessagesOnePerPass) {
+    Event size{Event::Kind::Resize};
+    EXPECT_EQ(Run({{1, size, 0}, {1, Key(true, 'A'), 'A'}, {1, Key(false, 'A'), 'A'}, {3, Event{Event::Kind::Close}, 0}}),
               0);
-    EXPECT_THAT(std::vector<std::string>(fake.log().begin(), fake.log().begin() + 4),
-                ElementsAre("SoundInit 44100 1 2", "SoundOpen DemoFinal.mp3 2 0",
-                            "RegisterWindowClass OpenGL", "SwitchDisplayMode 640x480x32"));
-    EXPECT_EQ(fake.lastCreationTitle(), "Vandrel");
-    EXPECT_NE(soundtrackStream, nullptr);
-    const long first = Find("StepFrame"), second = Find("StepFrame", first + 1);
-    ASSERT_GE(second, 0);
-    EXPECT_THAT(
-        std::vector<std::string>(fake.log().begin() + first + 1, fake.log().begin() + second),
-        ElementsAre("PresentBackBuffer", "Message Size 0", "Message KeyDown 65", "Message Char 97",
-                    "DefaultWindowProc Char 97", "Message KeyUp 65"));
+    EXPECT_THAT(std::vector<std::string>(fake.log().begin(), fake.log().begin() + 3),
+                ElementsAre("StartSound 44100 1 2", "OpenSoundtrack DemoFinal.mp3 2 0", kOpenFullscreen));
+    std::vector<std::string> between;  // from the first frame's present to the second frame
+    const auto first = std::find(fake.log().begin(), fake.log().end(), "Present");
+    for (auto line = first + 1; *line != "Play 0"; ++line) between.push_back(*line);
+    EXPECT_THAT(between, ElementsAre("Message Resize 0", "Message KeyDown 65", "Message KeyUp 65"));
+    EXPECT_EQ(fake.lastPlayed, fake.Open("DemoFinal.mp3", 2, 0)) << "the frames play the soundtrack";
 }
 
-TEST_F(ShellTest, F1SwitchesToWindowedAfterRestoringTheDisplay) {
-    Run({{1, kKeyDown, kF1}, {3, kKeyDown, kEscape}});
+TEST_F(ShellTest, F1SwitchesToWindowedAfterRestoringTheDisplayAndAFailedSwitchEndsWith0) {
+    Run({{1, Key(true, kF1), 112}, {3, Key(true, kEscape), 27}});
     EXPECT_FALSE(fullscreenMode);
-    const long second = Find("CreateAppWindow Vandrel", Find("CreateAppWindow Vandrel") + 1);
-    ASSERT_GT(second, 0);
-    EXPECT_LT(Find("RestoreDisplayMode"), second);
-    EXPECT_LT(Find("DeleteRenderContext"), second);
-    EXPECT_EQ(std::count(fake.log().begin(), fake.log().end(), "SwitchDisplayMode 640x480x32"), 1);
-    EXPECT_EQ(fake.lastCreation()->style, kFramedStyle);
-}
+    EXPECT_THAT(WindowCalls(), ElementsAre(kOpenFullscreen, "CloseWindow restoring the display", kOpenWindowed,
+                                           "CloseWindow"));
 
-// A re-creation that fails ends the run with code 0 after the frame of that pass.
-TEST_F(ShellTest, AFailedSwitchEndsWithCode0) {
-    const int code = Run(
-        [&](int frames) {
-            if (frames != 2) return;
-            fake.Fail(Step::AcquireDeviceContext);
-            fake.Post(kKeyDown, kF1);
-        },
-        fake);
-    EXPECT_EQ(std::tie(code, demoFrames), std::tuple(0, 3));
-    ASSERT_EQ(fake.boxes().size(), 1u);
-    EXPECT_EQ(fake.boxes()[0].text, "Can't Create A GL Device Context.");
-    EXPECT_EQ(fake.windowsAlive(), 0);
+    platform::scripted::ScriptedPlatform failing;
+    SetUp();
+    int frames = 0;
+    failing.onIdle = [&] {
+        if (failing.presents == 2 && frames++ == 0) {
+            failing.Fail(OpenStep::Device);
+            failing.PostKey(true, kF1);
+        }
+    };
+    EXPECT_EQ(DemoMain(failing), 0);
+    EXPECT_EQ(failing.presents, 3) << "the pass that saw F1 drew its frame";
+    EXPECT_EQ(failing.boxes(), std::vector<ShownBox>({{"Can't Create A GL Device Context.", "ERROR", Buttons::Ok,
+                                                       Icon::Exclamation, false}}));
+    EXPECT_FALSE(failing.windowOpen());
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "assets/pack_file.h"
-#include "tests/support/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace assettest {
 

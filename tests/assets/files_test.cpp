@@ -1,7 +1,7 @@
 // Where PackFile::Load finds a file (disk, "data/" + path, the pack), what it
 // returns when it finds nothing, the pack across start-ups, and reading records.
 // (Leaks of packs and buffers are the sanitizer build's to find.)
-#include "tests/assets/asset_fixtures.h"
+#include "asset_fixtures.h"
 
 #include <cstring>
 
@@ -76,6 +76,18 @@ TEST_F(PackFileTest, AMissingOrVanishedPackLeavesOnlyLooseFiles) {
     EXPECT_EQ(Loaded("data/I1.tga"), "<none>");
     EXPECT_EQ(out_, "\nFile data/I1.tga not found!\n");
     EXPECT_EQ(Loaded("data/I2.tga"), "loose two");
+}
+
+// A member whose header claims far more than it holds costs what it holds.
+TEST_F(PackFileTest, AMemberGivesWhatInflatesNotWhatItsHeaderClaims) {
+    WriteZip("data.dat", {{"data/I1.tga", std::string(100000, 'x')}});
+    std::string pack = testsupport::ReadFile("data.dat");
+    // The uncompressed size in the local and the central record: 96 MiB.
+    for (auto [signature, at] : {std::pair{"PK\3\4", 22}, {"PK\1\2", 24}})
+        pack.replace(pack.find(signature) + at, 4, std::string("\0\0\0\6", 4));
+    dir_.Write("data.dat", pack);
+    ASSERT_EQ(pack_.Open("data.dat"), 1);
+    EXPECT_EQ(Loaded("data/I1.tga"), std::string(100000, 'x'));
 }
 
 TEST_F(PackFileTest, PathsOfMoreThan31CharactersAreRefused) {

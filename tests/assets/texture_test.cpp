@@ -1,11 +1,11 @@
 // TGA pictures decoded and uploaded into a real OpenGL context, then read back
 // from OpenGL to see exactly what arrived.
-#include "tests/assets/asset_fixtures.h"
+#include "asset_fixtures.h"
 
 #include "assets/texture.h"
 #include "platform/offscreen/offscreen_gl.h"
 
-#include <GL/gl.h>
+#include "platform/opengl.h"
 
 namespace {
 

@@ -1,15 +1,14 @@
 // Start-up and the scenes in a real offscreen OpenGL context with the demo's
 // projection, from 4 x 4 pictures of known flat colours, probed pixel by pixel.
-#include "demo/scenes.h"
 #include "demo/demo_clock.h"
+#include "demo/scenes.h"
 #include "demo/start_demo.h"
 #include "demo/texture_set.h"
 #include "platform/offscreen/offscreen_gl.h"
 #include "platform/scripted/scripted_platform.h"
-#include "tests/assets/asset_fixtures.h"
+#include "asset_fixtures.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
+#include "platform/opengl.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -91,12 +90,9 @@ protected:
         glColor4f(1, 1, 1, 1);
         ASSERT_TRUE(StartIn(pictures_->path()));
     }
-    static bool StartIn(const std::filesystem::path &folder) {
-        const std::filesystem::path previous = std::filesystem::current_path();
-        std::filesystem::current_path(folder);
-        const bool started = StartDemo();
-        std::filesystem::current_path(previous);
-        return started;
+    bool StartIn(const std::filesystem::path &folder) {
+        fake.contentFolder = folder.string();
+        return StartDemo();
     }
     static Colour At(int x, int y) {
         uint8_t p[4];
@@ -114,11 +110,10 @@ protected:
     }
 
     static inline std::unique_ptr<testsupport::TempDir> pictures_;
+    platform::scripted::ScriptedPlatform fake;  // the content folder and the counter
 };
 
 TEST_F(SceneTest, StartUpStartsTheClockSetsTheStateAndLoadsEveryPictureInOrder) {
-    platform::scripted::ScriptedPlatform fake;
-    fake.Install();
     fake.now = 42750;
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_TEXTURE_2D);
@@ -242,19 +237,6 @@ TEST_F(SceneTest, APictureMissingAtARepeatedStartUpDrawsAnUntexturedQuad) {
     EXPECT_TRUE(Near(Draw(11), kWhite));
     EXPECT_TRUE(Near(At(kQuadLeft - 3, kCentreY), kBlack));
     EXPECT_TRUE(Near(Draw(12), ColourOf("I10")));
-}
-
-TEST_F(SceneTest, ALooseFileOverridesThePackMemberOfTheSameName) {
-    const Colour loose{10, 250, 10}, packed{250, 10, 10};
-    testsupport::TempDir folder;
-    assettest::WriteZip(folder / "data.dat", {{"data/I4.tga", PictureFile(packed, packed)},
-                                              {"data/I5.tga", PictureFile("I5")},
-                                              {"DATA/i8.TGA", PictureFile("I8")}});
-    folder.Write("data/I4.tga", PictureFile(loose, loose));
-    ASSERT_TRUE(StartIn(folder.path()));
-    EXPECT_TRUE(Near(Draw(6), loose));
-    EXPECT_TRUE(Near(Draw(7), ColourOf("I5"))) << "from the pack";
-    EXPECT_TRUE(Near(Draw(10), ColourOf("I8"))) << "pack names compare without regard to case";
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
-// The demo clock and the scene sequencer on a scripted counter, with the
-// scene renderers replaced by a recorder.
+// The demo clock and the scene sequencer on the scripted platform's counter.
+// No rendering context is current, so the scenes draw nothing; the scene
+// drawn is the scene state the frame leaves, and the rotating I4's angle
+// shows whether a frame drew at all.
 #include "demo/demo_clock.h"
 #include "demo/scenes.h"
 #include "demo/sequencer.h"
@@ -9,35 +11,24 @@
 #include <gtest/gtest.h>
 
 namespace {
-std::vector<int> drawnScenes;
-float drawnFrameTime = -1.0f;
-}  // namespace
-
-int RenderScene(int sceneState, float frameTime) {
-    drawnScenes.push_back(sceneState);
-    drawnFrameTime = frameTime;
-    return 1;
-}
-
-namespace {
 
 class SequencerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        fake.Install();
         sceneState = 1;
-        soundtrackStream = fake.OpenStream("DemoFinal.mp3", 2, 0);
+        soundtrackStream = fake.Open("DemoFinal.mp3", 2, 0);
     }
     void StartAt(int64_t ticks) {
         fake.now = ticks;
         StartDemoClock();
     }
-    // One frame with the counter (1000 ticks a second) at `ticks`: the scene drawn, -1 for none.
+    // One frame with the counter (1000 ticks a second) at `ticks`: the scene
+    // drawn, -1 for none (the process would have ended).
     int FrameAt(int64_t ticks) {
         fake.now = ticks;
-        drawnScenes.clear();
+        const size_t exits = fake.exitCode.has_value();
         EXPECT_EQ(StepFrame(), 1);
-        return drawnScenes.empty() ? -1 : drawnScenes.back();
+        return fake.exitCode.has_value() > exits ? -1 : sceneState;
     }
     int FrameInSecond(int64_t second) { return FrameAt(second * 1000 + 500); }
 
@@ -50,16 +41,15 @@ TEST_F(SequencerTest, SecondsAreTheDifferenceOfTwoTruncatedQuotients) {
     EXPECT_EQ(std::tie(startSeconds, startTime), std::tuple(5, 5.3f));
     EXPECT_EQ(FrameAt(5999), 1);
     EXPECT_EQ(elapsedSeconds, 0);
-    EXPECT_THAT(fake.log(), ::testing::ElementsAre("CounterFrequency", "CounterNow", "SoundPlay 0",
-                                                   "SoundPosition", "CounterNow"));
-    EXPECT_EQ(fake.lastPlayedStream, soundtrackStream);
+    EXPECT_THAT(fake.log(), ::testing::ElementsAre("CounterFrequency", "CounterNow", "Play 0", "Position",
+                                                   "CounterNow"));
+    EXPECT_EQ(fake.lastPlayed, soundtrackStream);
     EXPECT_EQ(FrameAt(6000), 1);
     EXPECT_EQ(elapsedSeconds, 1);
     EXPECT_NEAR(frameTime, 0.7f, 1e-4);
     EXPECT_EQ(FrameAt(14999), 1);
     EXPECT_EQ(FrameAt(15000), 3);
     EXPECT_NEAR(frameTime, 9.7f, 1e-4);
-    EXPECT_EQ(drawnFrameTime, frameTime);
     // A counter without a frequency leaves the clock at 0 instead of dividing by it.
     fake.frequency = 0;
     StartAt(123456);
@@ -81,9 +71,14 @@ TEST_F(SequencerTest, TheTimelineSwitchesAtItsSecondsAndEndsAt120WithoutDrawing)
     EXPECT_EQ(FrameInSecond(70), 11) << "second 70 shows I9 whenever it is seen";
     EXPECT_EQ(FrameInSecond(121), 11) << "a run that never sees 120 goes on";
     EXPECT_FALSE(fake.exitCode.has_value());
+    sceneState = 6;  // rotating I4 turns by a degree each frame it draws
+    const float angle = spinAngle;
     EXPECT_EQ(FrameInSecond(120), -1);
     EXPECT_EQ(fake.exitCode, 0);
     EXPECT_EQ(fake.log().back(), "Exit 0");
+    EXPECT_EQ(spinAngle, angle) << "the frame that ends the demo draws nothing";
+    EXPECT_EQ(FrameInSecond(36), 6);
+    EXPECT_EQ(spinAngle, angle + 1);
 }
 
 TEST_F(SequencerTest, ASwitchSecondNoFrameSeesIsSkipped) {

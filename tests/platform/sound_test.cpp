@@ -1,8 +1,8 @@
 // The SDL2_mixer sound layer: a stream advances in milliseconds, plays on
 // undisturbed by repeated play requests, and starts over at its end in loop mode.
 #include "platform/sdl2/sdl2_sound.h"
-#include "tests/platform/tone.h"
-#include "tests/support/temp_dir.h"
+#include "support/tone.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,8 @@
 #include <thread>
 
 namespace {
+
+using platform::Soundtrack;
 
 using namespace std::chrono_literals;
 
@@ -23,11 +25,11 @@ TEST(MixerSound, APlayingStreamAdvancesUndisturbedAndLoopsOnlyInLoopMode) {
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", (dir / "out.raw").c_str(), 1);
     platform::sdl2::Sdl2MixerSound sound;
-    EXPECT_EQ(sound.OpenStream(tone.c_str(), kSoundStreamLoop, 0), nullptr) << "before init";
-    ASSERT_TRUE(sound.Init(44100, 1, 2));
+    EXPECT_EQ(sound.Open(tone.c_str(), platform::kSoundtrackLoop, 0), nullptr) << "before init";
+    ASSERT_TRUE(sound.Start(44100, 1, 2));
     EXPECT_FALSE(sound.silent());
-    EXPECT_EQ(sound.OpenStream((dir / "missing.mp3").c_str(), kSoundStreamLoop, 0), nullptr);
-    SoundStream *stream = sound.OpenStream(tone.c_str(), kSoundStreamLoop, 0);
+    EXPECT_EQ(sound.Open((dir / "missing.mp3").c_str(), platform::kSoundtrackLoop, 0), nullptr);
+    Soundtrack *stream = sound.Open(tone.c_str(), platform::kSoundtrackLoop, 0);
     ASSERT_NE(stream, nullptr);
     EXPECT_EQ(sound.PositionMs(stream), 0);
     ASSERT_EQ(sound.Play(0, stream), 0);
@@ -40,14 +42,14 @@ TEST(MixerSound, APlayingStreamAdvancesUndisturbedAndLoopsOnlyInLoopMode) {
     for (int i = 0; i < 100; ++i) EXPECT_EQ(sound.Play(0, stream), 0);
     EXPECT_GE(sound.PositionMs(stream), before) << "a restart puts the position back near 0";
     // A 0.3-second file: 0.8 seconds later only a looping stream still plays.
-    for (unsigned int mode : {0u, kSoundStreamLoop}) {
-        SoundStream *once = sound.OpenStream(shortTone.c_str(), mode, 0);
+    for (unsigned int mode : {0u, platform::kSoundtrackLoop}) {
+        Soundtrack *once = sound.Open(shortTone.c_str(), mode, 0);
         ASSERT_EQ(sound.Play(0, once), 0);
         std::this_thread::sleep_for(800ms);
         int position = 0;
         for (int i = 0; i < 10 && position == 0; ++i, std::this_thread::sleep_for(10ms))
             position = sound.PositionMs(once);
-        EXPECT_EQ(position > 0, mode == kSoundStreamLoop) << "mode " << mode << ": " << position;
+        EXPECT_EQ(position > 0, mode == platform::kSoundtrackLoop) << "mode " << mode << ": " << position;
     }
 }
 

@@ -1,4 +1,4 @@
-#include "tests/support/shared_data.h"
+#include "shared_data.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
-#include "tests/support/subprocess.h"
+#include "subprocess.h"
 
-#include "tests/support/temp_dir.h"
+#include "temp_dir.h"
 
 #include <fcntl.h>
 #include <sys/wait.h>

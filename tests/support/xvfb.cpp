@@ -1,4 +1,4 @@
-#include "tests/support/xvfb.h"
+#include "xvfb.h"
 
 #include <fcntl.h>
 #include <poll.h>

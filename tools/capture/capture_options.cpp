@@ -1,4 +1,4 @@
-#include "tools/capture/capture_options.h"
+#include "capture_options.h"
 
 #include <algorithm>
 #include <charconv>
@@ -79,7 +79,7 @@ ParsedOptions ParseCaptureOptions(const std::vector<std::string> &args) {
         }
         const bool takesValue = name == "-o" || name == "--output" || name == "--png" || name == "--at" ||
                                 name == "--from" || name == "--to" || name == "--fps" || name == "--size" ||
-                                name == "--content";
+                                name == "--content" || name == "--quality";
         if (!takesValue) {
             if (!name.empty() && name[0] == '-') return Fail("unknown option '" + name + "'");
             return Fail("unexpected argument '" + name + "'");
@@ -100,6 +100,11 @@ ParsedOptions ParseCaptureOptions(const std::vector<std::string> &args) {
             pngDir = value;
         } else if (name == "--content") {
             o.contentDir = value;
+        } else if (name == "--quality") {
+            if (value == "fast") o.quality = Quality::Fast;
+            else if (value == "good") o.quality = Quality::Good;
+            else if (value == "best") o.quality = Quality::Best;
+            else return Fail("--quality takes fast, good or best, not '" + value + "'");
         } else if (name == "--fps") {
             std::optional<int> fps = ParseInt(value);
             if (!fps || *fps < 1 || *fps > kMaxFps)
@@ -194,6 +199,9 @@ std::string CaptureHelp() {
            "  --size WxH     frame size in pixels (default 640x480); the picture keeps the\n"
            "                 demo's 4:3 projection, centred between black bars when the\n"
            "                 size is not 4:3; a video needs an even width and height\n"
+           "  --quality Q    the video's encoding: fast (default; keeps up with a capture\n"
+           "                 at several times real time), good (a smaller file, slower),\n"
+           "                 best (the finest picture, slowest)\n"
            "  --content DIR  where data.dat and DemoFinal.mp3 are (default: the current\n"
            "                 folder, as for the demo)\n"
            "  -h, --help     shows this text\n"
@@ -223,19 +231,6 @@ FrameRange RequestedFrames(const CaptureOptions &options) {
     range.end = static_cast<int64_t>(std::ceil(options.to * options.fps - kFrameSlack));
     range.end = std::clamp(range.end, range.first + 1, total);
     return range;
-}
-
-Viewport PictureViewport(int width, int height) {
-    Viewport v{0, 0, width, height};
-    const int64_t w3 = static_cast<int64_t>(width) * 3, h4 = static_cast<int64_t>(height) * 4;
-    if (w3 > h4) {
-        v.width = static_cast<int>((h4 + 1) / 3);  // rounded
-        v.x = (width - v.width) / 2;
-    } else if (w3 < h4) {
-        v.height = static_cast<int>((w3 + 2) / 4);  // rounded
-        v.y = (height - v.height) / 2;
-    }
-    return v;
 }
 
 }  // namespace capture

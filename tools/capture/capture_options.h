@@ -1,6 +1,5 @@
 // The command line of vandrel-capture, and the frame arithmetic of a
-// capture: which frames of the two-minute timeline a request covers, and
-// where the 4:3 picture sits in a frame of any size.
+// capture: which frames of the two-minute timeline a request covers.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +23,11 @@ enum class OutputKind {
     Still,      // one PNG file of the frame on screen at one moment
 };
 
+// How hard the video encoder works: `Fast` keeps up with a capture at
+// several times real time on two cores; `Good` makes a smaller file and
+// `Best` a finer picture, each at a fraction of that speed.
+enum class Quality { Fast, Good, Best };
+
 struct CaptureOptions {
     OutputKind kind = OutputKind::Video;
     // The video file, the folder of PNG frames, or the still's file.
@@ -35,6 +39,7 @@ struct CaptureOptions {
     double to = kTimelineSeconds;    // seconds; frames strictly before it
     double at = 0;                   // seconds; the still's moment
     std::string contentDir = ".";    // where data.dat and DemoFinal.mp3 are
+    Quality quality = Quality::Fast; // of the video
     bool help = false;
 };
 
@@ -67,19 +72,6 @@ int64_t FrameOnScreenAt(double seconds, int fps);
 // The frames a request covers: from the frame on screen at `from` to the last
 // frame that starts before `to`; for a still, the one frame on screen at `at`.
 FrameRange RequestedFrames(const CaptureOptions &options);
-
-// A rectangle of a frame in OpenGL's convention: x, y from the bottom left.
-struct Viewport {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-};
-
-// The largest 4:3 rectangle centred in a frame of this size: the whole frame
-// when it is 4:3, with black bars left and right (or above and below) when it
-// is wider (or taller).
-Viewport PictureViewport(int width, int height);
 
 // "8", "14.5": seconds as a short text for file names and messages.
 std::string FormatSeconds(double seconds);

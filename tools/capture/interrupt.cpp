@@ -1,4 +1,4 @@
-#include "tools/capture/interrupt.h"
+#include "interrupt.h"
 
 #include <csignal>
 #include <initializer_list>

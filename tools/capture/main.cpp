@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "tools/capture/capture_options.h"
-#include "tools/capture/demo_capture.h"
-#include "tools/capture/interrupt.h"
-#include "tools/capture/png_output.h"
-#include "tools/capture/progress.h"
-#include "tools/capture/video_encoder.h"
+#include "capture_options.h"
+#include "demo_run.h"
+#include "interrupt.h"
+#include "png_output.h"
+#include "progress.h"
+#include "video_encoder.h"
 
 namespace fs = std::filesystem;
 
@@ -95,6 +95,7 @@ int Run(const CaptureOptions &o) {
         if (!fs::is_directory(output.parent_path(), ec))
             return Fail("cannot write " + output.string() + ": the folder " + output.parent_path().string() +
                         " does not exist");
+        video.quality = o.quality;
         video.width = o.width;
         video.height = o.height;
         video.fps = o.fps;
@@ -108,54 +109,65 @@ int Run(const CaptureOptions &o) {
     WarnAboutMissingPictures(contentDir);
 
     InstallStopHandlers();
-    DemoCapture demo;
-    DemoCaptureSettings settings;
-    settings.width = o.width;
-    settings.height = o.height;
-    settings.fps = o.fps;
-    settings.contentDir = contentDir;
-    if (!demo.Start(settings, &error)) return Fail(error);
-
+    ProgressReport progress(stderr, isatty(STDERR_FILENO) == 1, range.end);
     VideoEncoder encoder;
     if (o.kind == OutputKind::Video && !encoder.Start(video, &error)) return Fail(error);
 
     // Every frame from the start is drawn, since the scenes carry motion and
     // OpenGL state from frame to frame; only the requested ones are read back.
-    ProgressReport progress(stderr, isatty(STDERR_FILENO) == 1, range.end);
-    progress.Update(0);
-    const auto failed = [&](const std::string &what) {
-        progress.Abandon();
-        encoder.Abort();
-        if (o.kind == OutputKind::Video) return Fail(what + "\n(no video was written)");
-        return Fail(what);
-    };
-    for (int64_t frame = 0; frame < range.end; ++frame) {
-        if (StopRequested()) return failed("interrupted");
-        if (!demo.RenderNextFrame(&error)) return failed(error);
-        if (frame >= range.first) {
-            const std::vector<uint8_t> pixels = demo.ReadFrame();
-            bool written = false;
-            switch (o.kind) {
+    class Sink final : public platform::offscreen::FrameSink {
+    public:
+        Sink(const CaptureOptions &o, const fs::path &output, VideoEncoder &encoder, ProgressReport &progress,
+             int64_t first)
+            : o_(o), output_(output), encoder_(encoder), progress_(progress), first_(first) {}
+        bool TakeFrame(int64_t index, const uint8_t *bgra, std::string *error) override {
+            switch (o_.kind) {
                 case OutputKind::Video:
-                    written = encoder.WriteFrame(pixels, &error);
-                    break;
+                    return encoder_.WriteFrame(bgra, error);
                 case OutputKind::PngFrames:
-                    written = WritePng(output / FrameFileName(frame), o.width, o.height, pixels, &error);
-                    break;
+                    return WritePng(output_ / FrameFileName(index), o_.width, o_.height, bgra, error);
                 case OutputKind::Still:
-                    written = WritePng(output, o.width, o.height, pixels, &error);
-                    break;
+                    return WritePng(output_, o_.width, o_.height, bgra, error);
             }
-            if (!written) return failed(error);
-        } else if (o.kind == OutputKind::Video && frame % o.fps == 0 && !encoder.StillRunning(&error)) {
+            return false;
+        }
+        bool Continue(int64_t drawn, std::string *error) override {
+            if (StopRequested()) {
+                *error = "interrupted";
+                return false;
+            }
+            progress_.Update(drawn);
             // While the frames before the requested ones are drawn, ffmpeg
             // only waits; one that has already failed is found out early.
-            return failed(error);
+            return o_.kind != OutputKind::Video || drawn > first_ || drawn % o_.fps != 0 ||
+                   encoder_.StillRunning(error);
         }
-        progress.Update(frame + 1);
+
+    private:
+        const CaptureOptions &o_;
+        const fs::path &output_;
+        VideoEncoder &encoder_;
+        ProgressReport &progress_;
+        int64_t first_;
+    } sink(o, output, encoder, progress, range.first);
+
+    progress.Update(0);
+    platform::offscreen::OffscreenSettings settings;
+    settings.width = o.width;
+    settings.height = o.height;
+    settings.fps = o.fps;
+    settings.contentFolder = contentDir.c_str();
+    settings.firstFrame = range.first;
+    settings.endFrame = range.end;
+    settings.sink = &sink;
+    const bool ran = RunDemo(settings, &error);
+    if (ran && (o.kind != OutputKind::Video || encoder.Finish(&error))) {
+        progress.Finish(range.end);
+    } else {
+        progress.Abandon();
+        encoder.Abort();
+        return Fail(o.kind == OutputKind::Video ? error + "\n(no video was written)" : error);
     }
-    if (o.kind == OutputKind::Video && !encoder.Finish(&error)) return failed(error);
-    progress.Finish(range.end);
 
     std::printf("vandrel-capture: wrote %s (%s) in %s\n", output.c_str(), Describe(o, range).c_str(),
                 FormatDuration(progress.elapsedSeconds()).c_str());

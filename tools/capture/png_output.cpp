@@ -1,4 +1,4 @@
-#include "tools/capture/png_output.h"
+#include "png_output.h"
 
 #include <png.h>
 
@@ -14,16 +14,18 @@ std::string FrameFileName(int64_t index) {
     return name;
 }
 
-bool WritePng(const std::filesystem::path &path, int width, int height, const std::vector<uint8_t> &rgba,
-              std::string *error) {
-    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
-    if (width < 1 || height < 1 || rgba.size() != pixels * 4) {
-        *error = "a frame of " + std::to_string(rgba.size()) + " bytes is not " + std::to_string(width) + "x" +
-                 std::to_string(height) + " RGBA pixels";
-        return false;
+bool WritePng(const std::filesystem::path &path, int width, int height, const uint8_t *bgra, std::string *error) {
+    const size_t columns = static_cast<size_t>(width), rows = static_cast<size_t>(height);
+    std::vector<uint8_t> rgb(columns * rows * 3);
+    for (size_t y = 0; y < rows; ++y) {
+        const uint8_t *from = bgra + (rows - 1 - y) * columns * 4;
+        uint8_t *to = &rgb[y * columns * 3];
+        for (size_t x = 0; x < columns; ++x, from += 4, to += 3) {
+            to[0] = from[2];
+            to[1] = from[1];
+            to[2] = from[0];
+        }
     }
-    std::vector<uint8_t> rgb(pixels * 3);
-    for (size_t i = 0; i < pixels; ++i) std::memcpy(&rgb[i * 3], &rgba[i * 4], 3);
 
     std::filesystem::path partial = path;
     partial += ".partial";

@@ -1,4 +1,4 @@
-#include "tools/capture/progress.h"
+#include "progress.h"
 
 #include <algorithm>
 #include <cmath>

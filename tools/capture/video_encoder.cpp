@@ -1,4 +1,4 @@
-#include "tools/capture/video_encoder.h"
+#include "video_encoder.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -8,11 +8,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <sstream>
 
-#include "tools/capture/interrupt.h"
+#include "interrupt.h"
 
 extern char **environ;
 
@@ -24,6 +25,10 @@ std::string Fixed(double value) {
     std::snprintf(text, sizeof text, "%.6f", value);
     return text;
 }
+
+// Frames queued ahead of ffmpeg: enough to ride out a slow frame on either
+// side, few enough to keep memory small (1.2 MB a frame at 640x480).
+constexpr size_t kQueuedFrames = 4;
 
 std::string ExitDescription(int status) {
     if (WIFEXITED(status)) return "exit code " + std::to_string(WEXITSTATUS(status));
@@ -52,7 +57,7 @@ std::vector<std::string> FfmpegCommand(const VideoSettings &s, const std::filesy
     std::vector<std::string> command = {
         s.ffmpeg, "-hide_banner", "-nostdin", "-nostats", "-loglevel", "error", "-y",
         // The frames, exactly as the capture reads them back.
-        "-f", "rawvideo", "-pix_fmt", "rgba", "-video_size",
+        "-f", "rawvideo", "-pix_fmt", "bgra", "-video_size",
         std::to_string(s.width) + "x" + std::to_string(s.height), "-framerate", std::to_string(s.fps), "-i",
         "pipe:0"};
     const bool withSound = !s.soundtrack.empty();
@@ -62,8 +67,12 @@ std::vector<std::string> FfmpegCommand(const VideoSettings &s, const std::filesy
                                        std::string("-i"), s.soundtrack.string()})
             command.push_back(arg);
     }
-    for (const char *arg : {"-map", "0:v:0", "-c:v", "libx264", "-preset", "fast", "-crf", "18", "-pix_fmt",
-                            "yuv420p"})
+    // Bottom row first, as OpenGL reads them: turned upright by the filter,
+    // which only walks the rows backwards.
+    const char *preset = s.quality == Quality::Fast ? "ultrafast" : s.quality == Quality::Good ? "medium" : "slow";
+    const char *crf = s.quality == Quality::Best ? "14" : "18";
+    for (const char *arg : {"-map", "0:v:0", "-vf", "vflip", "-c:v", "libx264", "-preset", preset, "-crf", crf,
+                            "-pix_fmt", "yuv420p"})
         command.push_back(arg);
     if (withSound) {
         for (const char *arg : {"-map", "1:a:0", "-c:a", "aac", "-b:a", "192k"}) command.push_back(arg);
@@ -138,7 +147,20 @@ bool VideoEncoder::Start(const VideoSettings &settings, std::string *error) {
     std::vector<char *> argv;
     for (const std::string &arg : command) argv.push_back(const_cast<char *>(arg.c_str()));
     argv.push_back(nullptr);
-    const int spawned = posix_spawn(&pid_, settings.ffmpeg.c_str(), &actions, &attributes, argv.data(), environ);
+    // ffmpeg takes a fresh buffer for every frame it reads; above the C
+    // library's mapping threshold each is mapped and unmapped again, a
+    // tenth of its processor time in page faults. A higher threshold keeps
+    // the buffers in the heap, reused.
+    std::vector<std::string> environment;
+    for (char **entry = environ; *entry != nullptr; ++entry)
+        if (std::strncmp(*entry, "GLIBC_TUNABLES=", 15) != 0) environment.push_back(*entry);
+    const char *tunables = std::getenv("GLIBC_TUNABLES");
+    environment.push_back(std::string("GLIBC_TUNABLES=") + (tunables != nullptr ? std::string(tunables) + ":" : "") +
+                          "glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=268435456");
+    std::vector<char *> envp;
+    for (std::string &entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    const int spawned = posix_spawn(&pid_, settings.ffmpeg.c_str(), &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     close(pipeEnds[0]);
@@ -150,46 +172,103 @@ bool VideoEncoder::Start(const VideoSettings &settings, std::string *error) {
     }
     input_ = pipeEnds[1];
     fcntl(input_, F_SETFL, fcntl(input_, F_GETFL) | O_NONBLOCK);
+    ending_ = feedFailed_ = false;
+    aborting_ = false;
+    feeder_ = std::thread(&VideoEncoder::Feed, this);
     return true;
 }
 
-bool VideoEncoder::WriteFrame(const std::vector<uint8_t> &rgba, std::string *error) {
+bool VideoEncoder::WriteFrame(const uint8_t *bgra, std::string *error) {
     if (input_ < 0) {
         *error = "ffmpeg is not running";
         return false;
     }
-    if (rgba.size() != frameBytes_) {
-        *error = "a frame of " + std::to_string(rgba.size()) + " bytes where ffmpeg expects " +
-                 std::to_string(frameBytes_);
-        return false;
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return feedFailed_ || queued_.size() < kQueuedFrames; });
+    if (feedFailed_) {
+        lock.unlock();
+        return ReportFeedFailure(error);
     }
+    std::vector<uint8_t> frame;
+    if (!spare_.empty()) {
+        frame = std::move(spare_.front());
+        spare_.pop_front();
+    }
+    lock.unlock();
+    frame.assign(bgra, bgra + frameBytes_);
+    lock.lock();
+    queued_.push_back(std::move(frame));
+    changed_.notify_all();
+    return true;
+}
+
+void VideoEncoder::Feed() {
+    for (;;) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return !queued_.empty() || ending_; });
+        if (queued_.empty()) return;  // ending, and everything sent
+        std::vector<uint8_t> frame = std::move(queued_.front());
+        queued_.pop_front();
+        lock.unlock();
+        const bool sent = SendAll(frame);
+        lock.lock();
+        spare_.push_back(std::move(frame));
+        if (!sent) {
+            feedFailed_ = true;
+            queued_.clear();
+        }
+        changed_.notify_all();
+        if (!sent) return;
+    }
+}
+
+bool VideoEncoder::SendAll(const std::vector<uint8_t> &frame) {
     size_t sent = 0;
-    while (sent < rgba.size()) {
+    while (sent < frame.size()) {
         // The pipe is non-blocking and waited on in short steps, so a stop
-        // request is seen even when it arrives between two writes while
-        // ffmpeg is not reading.
-        if (StopRequested()) {
-            *error = "interrupted";
+        // request is seen even when it arrives while ffmpeg is not reading.
+        if (StopRequested() || aborting_) {
+            feedErrno_ = EINTR;
             return false;
         }
         pollfd ready{input_, POLLOUT, 0};
         if (poll(&ready, 1, 200) == 0) continue;
-        const ssize_t n = write(input_, rgba.data() + sent, rgba.size() - sent);
+        const ssize_t n = write(input_, frame.data() + sent, frame.size() - sent);
         if (n > 0) {
             sent += static_cast<size_t>(n);
             continue;
         }
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-        const int writeError = errno;
-        CloseInput();
-        if (Collect(error)) {
-            *error = "ffmpeg stopped reading frames without an error";
-        } else if (writeError != EPIPE) {
-            *error = std::string("cannot send frames to ffmpeg: ") + std::strerror(writeError) + "\n" + *error;
-        }
+        feedErrno_ = errno;
         return false;
     }
     return true;
+}
+
+void VideoEncoder::StopFeeding(bool abort) {
+    if (!feeder_.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ending_ = true;
+        if (abort) aborting_ = true;
+    }
+    changed_.notify_all();
+    feeder_.join();
+}
+
+bool VideoEncoder::ReportFeedFailure(std::string *error) {
+    StopFeeding(false);
+    if (feedErrno_ == EINTR) {
+        *error = "interrupted";
+        return false;
+    }
+    CloseInput();
+    if (Collect(error)) {
+        *error = "ffmpeg stopped reading frames without an error";
+    } else if (feedErrno_ != EPIPE) {
+        *error = std::string("cannot send frames to ffmpeg: ") + std::strerror(feedErrno_) + "\n" + *error;
+    }
+    return false;
 }
 
 bool VideoEncoder::StillRunning(std::string *error) {
@@ -201,6 +280,7 @@ bool VideoEncoder::StillRunning(std::string *error) {
     const pid_t r = waitpid(pid_, &status, WNOHANG);
     if (r == 0) return true;
     pid_ = -1;
+    StopFeeding(true);
     CloseInput();
     *error = "ffmpeg ended early (" + ExitDescription(status) + ")";
     const std::string messages = FfmpegMessages();
@@ -211,6 +291,12 @@ bool VideoEncoder::StillRunning(std::string *error) {
 bool VideoEncoder::Finish(std::string *error) {
     if (pid_ <= 0) {
         *error = "ffmpeg is not running";
+        Abort();
+        return false;
+    }
+    StopFeeding(false);
+    if (feedFailed_) {
+        ReportFeedFailure(error);
         Abort();
         return false;
     }
@@ -280,6 +366,7 @@ void VideoEncoder::CloseInput() {
 }
 
 void VideoEncoder::Abort() {
+    StopFeeding(true);
     CloseInput();
     if (pid_ > 0) {
         // The whole group: ffmpeg and anything it started.

@@ -1,4 +1,4 @@
-#include "tools/content/det_math.h"
+#include "det_math.h"
 
 #include <cmath>
 

@@ -1,8 +1,8 @@
-#include "tools/content/image.h"
+#include "image.h"
 
 #include <stdexcept>
 
-#include "tools/content/det_math.h"
+#include "det_math.h"
 
 namespace content {
 

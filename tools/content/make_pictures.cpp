@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "tools/content/output_file.h"
-#include "tools/content/image.h"
-#include "tools/content/pictures.h"
-#include "tools/content/zip_pack.h"
+#include "output_file.h"
+#include "image.h"
+#include "pictures.h"
+#include "zip_pack.h"
 
 namespace {
 

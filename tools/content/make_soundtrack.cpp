@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "tools/content/output_file.h"
-#include "tools/content/mp3_encoder.h"
-#include "tools/content/song.h"
-#include "tools/content/synth.h"
+#include "output_file.h"
+#include "mp3_encoder.h"
+#include "song.h"
+#include "synth.h"
 
 namespace {
 

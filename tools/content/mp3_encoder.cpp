@@ -1,4 +1,4 @@
-#include "tools/content/mp3_encoder.h"
+#include "mp3_encoder.h"
 
 #include <lame/lame.h>
 

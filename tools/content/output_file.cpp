@@ -1,4 +1,4 @@
-#include "tools/content/output_file.h"
+#include "output_file.h"
 
 #include <filesystem>
 #include <fstream>

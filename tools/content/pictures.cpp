@@ -1,12 +1,12 @@
-#include "tools/content/pictures.h"
+#include "pictures.h"
 
 #include <cmath>
 #include <stdexcept>
 #include <string>
 
-#include "tools/content/det_math.h"
-#include "tools/content/procedural.h"
-#include "tools/content/stroke_font.h"
+#include "det_math.h"
+#include "procedural.h"
+#include "stroke_font.h"
 
 namespace content {
 namespace {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/content/image.h"
+#include "image.h"
 
 namespace content {
 

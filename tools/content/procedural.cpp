@@ -1,8 +1,8 @@
-#include "tools/content/procedural.h"
+#include "procedural.h"
 
 #include <cmath>
 
-#include "tools/content/det_math.h"
+#include "det_math.h"
 
 namespace content {
 

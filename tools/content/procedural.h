@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "tools/content/image.h"
+#include "image.h"
 
 namespace content {
 

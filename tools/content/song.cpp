@@ -1,11 +1,11 @@
-#include "tools/content/song.h"
+#include "song.h"
 
 #include <cmath>
 #include <stdexcept>
 #include <string>
 
-#include "tools/content/det_math.h"
-#include "tools/content/procedural.h"
+#include "det_math.h"
+#include "procedural.h"
 
 namespace content {
 namespace {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/content/synth.h"
+#include "synth.h"
 
 namespace content {
 

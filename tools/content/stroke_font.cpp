@@ -1,11 +1,11 @@
-#include "tools/content/stroke_font.h"
+#include "stroke_font.h"
 
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <string>
 
-#include "tools/content/det_math.h"
+#include "det_math.h"
 
 namespace content {
 namespace {

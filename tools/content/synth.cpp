@@ -1,10 +1,10 @@
-#include "tools/content/synth.h"
+#include "synth.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "tools/content/det_math.h"
-#include "tools/content/procedural.h"
+#include "det_math.h"
+#include "procedural.h"
 
 namespace content {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/content/zip_pack.h"
+#include "zip_pack.h"
 
 #include <zip.h>
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/capture/capture_options.h"
-#include "tools/capture/progress.h"
-#include "tools/capture/video_encoder.h"
+#include "capture_options.h"
+#include "progress.h"
+#include "video_encoder.h"
 
 namespace {
 
@@ -55,7 +55,8 @@ TEST(CaptureOptions, RefusesBadUsageNamingTheOption) {
         {{"--size", "641x480"}, "even"}, {{"--at", "-1"}, "--at"}, {{"--at", "nan"}, "--at"},
         {{"--at", "8s"}, "--at"}, {{"--at", "120"}, "--at"}, {{"--to", "120.5"}, "--to"},
         {{"--from", "10", "--to", "10"}, "--from"}, {{"--from", "120"}, "--from"},
-        {{"--at", "5", "--from", "1"}, "--at"}, {{"--png", "dir", "-o", "x.mp4"}, "--png"}};
+        {{"--at", "5", "--from", "1"}, "--at"}, {{"--png", "dir", "-o", "x.mp4"}, "--png"},
+        {{"--quality", "slow"}, "--quality"}};
     for (const auto &[args, reason] : cases) {
         const ParsedOptions parsed = ParseCaptureOptions(args);
         EXPECT_FALSE(parsed.ok) << testing::PrintToString(args);
@@ -70,31 +71,17 @@ TEST(Progress, ShowsDoneTotalElapsedAndTimeLeft) {
     EXPECT_EQ(ProgressLine(3, 4, 3723, 0), " 75%  3/4 frames  elapsed 1:02:03  left 20:41");
 }
 
-TEST(FfmpegCommand, SeeksAndCutsTheMusicToTheVideo) {
+// The command's inputs, seek and cut are the video test's (capture_program_test).
+TEST(FfmpegCommand, EachQualityItsOwnEncoderWorkAndTheDefaultTheFastest) {
     VideoSettings s;
-    s.ffmpeg = "/usr/bin/ffmpeg";
-    s.width = 320;
-    s.height = 240;
-    s.fps = 25;
-    s.soundtrack = "/content/DemoFinal.mp3";
-    s.audioStart = 8;
-    s.duration = 2.5;
-    const std::vector<std::string> c = FfmpegCommand(s, "/tmp/out.mp4.partial");
-    auto after = [&](const std::string &flag) {
-        auto it = std::find(c.begin(), c.end(), flag);
-        return it == c.end() || it + 1 == c.end() ? "" : *(it + 1);
-    };
-    const auto music = std::find(c.begin(), c.end(), s.soundtrack);
-    EXPECT_EQ(std::tie(c.front(), c.back()), std::tie(s.ffmpeg, "/tmp/out.mp4.partial"));
-    EXPECT_EQ(std::vector<std::string>({after("-video_size"), after("-framerate"), after("-i")}),
-              std::vector<std::string>({"320x240", "25", "pipe:0"}));
-    EXPECT_LT(std::find(c.begin(), c.end(), "-ss"), music) << "the seek belongs to the music's input";
-    EXPECT_EQ(std::stod(after("-ss")), 8.0);
-    EXPECT_EQ(std::stod(after("-t")), 2.5);
-    s.soundtrack.clear();
-    const std::vector<std::string> silent = FfmpegCommand(s, "x.partial");
-    EXPECT_EQ(std::count(silent.begin(), silent.end(), "-i"), 1);
-    EXPECT_EQ(std::count(silent.begin(), silent.end(), "-c:a"), 0);
+    std::vector<std::string> presets;
+    for (const char *quality : {"fast", "good", "best"}) {
+        s.quality = ParseCaptureOptions({"--quality", quality}).options.quality;
+        const std::vector<std::string> command = FfmpegCommand(s, "x");
+        presets.push_back(*(std::find(command.begin(), command.end(), "-preset") + 1));
+    }
+    EXPECT_EQ(presets, (std::vector<std::string>{"ultrafast", "medium", "slow"}));
+    EXPECT_EQ(ParseCaptureOptions({}).options.quality, Quality::Fast);
 }
 
 }  // namespace

@@ -8,11 +8,13 @@
 
 #include <cmath>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "tests/support/subprocess.h"
-#include "tests/support/temp_dir.h"
+#include "support/subprocess.h"
+#include "support/temp_dir.h"
+#include "support/tone.h"
 
 namespace fs = std::filesystem;
 
@@ -87,6 +89,11 @@ protected:
         options.timeout = std::chrono::minutes(3);
         return testsupport::RunProcess(args, options);
     }
+    static testsupport::ProcessResult Shell(const std::string &command, const fs::path &folder) {
+        testsupport::ProcessOptions options;
+        options.workingDir = folder.string();
+        return testsupport::RunProcess({"sh", "-c", command}, options);
+    }
     // The program's working folder, and a folder of loose test pictures.
     testsupport::TempDir work_, content_;
 };
@@ -121,25 +128,27 @@ TEST_F(CaptureProgram, TitleFadeFramesFollowTheVirtualClock) {
 TEST_F(CaptureProgram, StillsAreUprightAndKeepTheFourToThreePictureAtAnySize) {
     const Rgb top{30, 200, 30}, bottom{200, 30, 30};
     content_.Write("data/start.tga", TwoToneTga(top, bottom));
-    // The quad, 1 unit wide at distance 1 under a 45-degree projection, spans
-    // 0.5 / (tan(22.5 deg) * 4 / 3) of a 4:3 picture's half width and more than its height.
+    // The 4:3 picture centred between bars; in it the quad, 1 unit wide at
+    // distance 1 under a 45-degree projection, spans 0.5 / (tan(22.5 deg) *
+    // 4 / 3) of the picture's half width and more than its height.
     const struct {
         const char *size;
-        int width, height, barLeft, pictureWidth;
-    } sizes[] = {{"800x600", 800, 600, 0, 800}, {"200x120", 200, 120, 20, 160}};
+        int width, height, left, top, pictureWidth;
+    } sizes[] = {{"800x600", 800, 600, 0, 0, 800}, {"200x120", 200, 120, 20, 0, 160}, {"160x200", 160, 200, 0, 40, 160}};
     for (const auto &s : sizes) {
         SCOPED_TRACE(s.size);
         auto run = Capture({"--at", "1", "-o", "still.png", "--size", s.size, "--content", content_.path()});
         ASSERT_EQ(run.exitCode, 0) << run.err;
         const Picture still = ReadPng(work_ / "still.png");
         ASSERT_EQ(std::tie(still.width, still.height), std::tie(s.width, s.height));
-        const int centre = s.barLeft + s.pictureWidth / 2;
-        const int half = int(0.5 / (std::tan(M_PI / 8) * 4 / 3) * s.pictureWidth / 2);
-        for (int y : {s.height / 8, s.height * 3 / 8, s.height * 5 / 8, s.height * 7 / 8}) {
-            const Rgb &colour = y < s.height / 2 ? top : bottom;
-            for (int x : {centre - half + 3, centre, centre + half - 3}) ExpectPixel(still, x, y, colour, 2);
-            for (int x : {s.barLeft / 2, centre - half - 3, centre + half + 3}) ExpectPixel(still, x, y, kBlack, 0);
+        const int centre = s.left + s.pictureWidth / 2, half = int(0.5 / (std::tan(M_PI / 8) * 4 / 3) * s.pictureWidth / 2);
+        const int pictureHeight = s.pictureWidth * 3 / 4;
+        for (int eighth : {1, 3, 5, 7}) {
+            const int y = s.top + pictureHeight * eighth / 8;
+            for (int x : {centre - half + 3, centre, centre + half - 3}) ExpectPixel(still, x, y, eighth < 4 ? top : bottom, 2);
+            for (int x : {s.left / 2, centre - half - 3, centre + half + 3}) ExpectPixel(still, x, y, kBlack, 0);
         }
+        if (s.top > 0) ExpectPixel(still, centre, s.top / 2, kBlack, 0);
     }
 }
 
@@ -150,14 +159,21 @@ TEST_F(CaptureProgram, CoversTheWholeTimelineWithoutEndingTheDemo) {
     ASSERT_EQ(names.size(), 120u);
     EXPECT_EQ(std::tie(names.front(), names.back()), std::tuple("frame-000000.png", "frame-000119.png"));
     const Picture last = ReadPng(work_ / "all" / names.back());
-    int lit = 0;
-    for (size_t i = 0; i < last.rgb.size(); i += 3) lit += last.rgb[i] + last.rgb[i + 1] + last.rgb[i + 2] > 48;
-    EXPECT_GT(lit, last.width * last.height / 2) << "the last frame shows a picture";
+    std::set<std::tuple<int, int, int>> colours;  // in the middle of the quad
+    for (int y = 8; y < 16; ++y)
+        for (int x = 12; x < 20; ++x) colours.insert({last.at(x, y).r, last.at(x, y).g, last.at(x, y).b});
+    EXPECT_GT(colours.size(), 4u) << "the last frame shows a picture from the content folder's pack, not a blank quad";
 }
 
-TEST_F(CaptureProgram, VideoHasItsFramesAndTheSoundtrackCutToItsLength) {
-    auto run = Capture({"-o", "clip.mp4", "--content", kGeneratedContent, "--fps", "10", "--size", "160x120",
-                        "--from", "2", "--to", "5"});
+TEST_F(CaptureProgram, VideoHasItsFramesUprightAndTheSoundtrackFromItsFirstMomentCutToItsLength) {
+    const Rgb top{30, 200, 30}, bottom{200, 30, 30};
+    content_.Write("data/start.tga", TwoToneTga(top, bottom));
+    const auto made = Shell("sox -n -r 44100 -c 2 -b 16 a.wav synth 2 sine 440 vol 0.5 && sox -n -r 44100 -c 2 -b 16 "
+                            "b.wav synth 4 sine 880 vol 0.5 && sox a.wav b.wav ab.wav && lame --quiet ab.wav DemoFinal.mp3",
+                            content_.path());  // 440 Hz for 2 s, then 880 Hz
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    auto run = Capture({"-o", "clip.mp4", "--content", content_.path(), "--fps", "10", "--size", "160x120", "--from", "2",
+                        "--to", "5"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("clip.mp4"), std::string::npos) << run.out;
     EXPECT_EQ(FileNames(work_.path()), std::vector<std::string>{"clip.mp4"});
@@ -169,12 +185,21 @@ TEST_F(CaptureProgram, VideoHasItsFramesAndTheSoundtrackCutToItsLength) {
     ASSERT_EQ(streams.size(), 2u) << probe.out;
     const nlohmann::json &video = streams[0]["codec_type"] == "video" ? streams[0] : streams[1];
     const nlohmann::json &audio = streams[0]["codec_type"] == "video" ? streams[1] : streams[0];
-    EXPECT_EQ(video["codec_name"], "h264");
-    EXPECT_EQ(video["pix_fmt"], "yuv420p");
+    EXPECT_EQ(std::tie(video["codec_name"], video["pix_fmt"]), std::tuple("h264", "yuv420p"));
     EXPECT_EQ(std::tie(video["width"], video["height"]), std::tuple(160, 120));
     EXPECT_EQ(video["nb_read_frames"], "30");
     EXPECT_EQ(audio["codec_type"], "audio");
     EXPECT_NEAR(std::stod(audio["duration"].get<std::string>()), 3.0, 0.1);
+    // Its first frame upright in its colours, its sound from second 2 on.
+    const auto decoded = Shell("ffmpeg -v error -i clip.mp4 -frames:v 1 -f rawvideo -pix_fmt rgb24 frame.rgb && "
+                               "ffmpeg -v error -i clip.mp4 -f s16le -ac 2 -ar 44100 sound.raw", work_.path());
+    ASSERT_EQ(decoded.exitCode, 0) << decoded.err;
+    const std::string frame = testsupport::ReadFile(work_ / "frame.rgb");
+    const Picture first{160, 120, std::vector<uint8_t>(frame.begin(), frame.end())};
+    ASSERT_EQ(first.rgb.size(), 160u * 120 * 3);
+    ExpectPixel(first, 80, 30, top, 12);
+    ExpectPixel(first, 80, 90, bottom, 12);
+    EXPECT_NEAR(tonetest::Listen(testsupport::ReadFile(work_ / "sound.raw"), 0.1, 1.0).frequency, 880, 10);
 }
 
 TEST_F(CaptureProgram, BadUsageExitsWithTwoAndWritesNothing) {

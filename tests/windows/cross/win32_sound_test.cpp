@@ -16,6 +16,7 @@
 namespace {
 
 using platform::mp3::MpegVersion;
+using platform::Soundtrack;
 using platform::win32::AcmMp3Decoder;
 using platform::win32::WaveOutSound;
 
@@ -115,7 +116,7 @@ TEST(AcmMp3Decoder, RefusesFilesThatAreNotThereOrNotMp3) {
 class StreamRules : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(sound_.Init(44100, 1, 2));
+        ASSERT_TRUE(sound_.Start(44100, 1, 2));
         if (GetParam()) sound_.ForceSilent();
         else if (sound_.silent()) GTEST_SKIP() << "no sound device here";
     }
@@ -124,8 +125,8 @@ protected:
 
 TEST_P(StreamRules, PlayStartsTheStreamAndRepeatedPlaysLeaveItRunning) {
     REQUIRE_TEST_FILE(tone, "stereo.mp3");
-    EXPECT_EQ(sound_.OpenStream(tone.c_str(), 2, 4096), nullptr) << "only whole files stream";
-    SoundStream *stream = sound_.OpenStream(tone.c_str(), 2, 0);
+    EXPECT_EQ(sound_.Open(tone.c_str(), 2, 4096), nullptr) << "only whole files stream";
+    Soundtrack *stream = sound_.Open(tone.c_str(), 2, 0);
     ASSERT_NE(stream, nullptr);
     Sleep(200);
     EXPECT_EQ(sound_.PositionMs(stream), 0) << "running before play";
@@ -140,14 +141,14 @@ TEST_P(StreamRules, PlayStartsTheStreamAndRepeatedPlaysLeaveItRunning) {
         Sleep(10);
     }
     EXPECT_GE(sound_.PositionMs(stream), first + 150);
-    SoundStream stranger;
+    Soundtrack stranger;
     EXPECT_EQ(sound_.Play(0, &stranger), -1);
     EXPECT_EQ(sound_.PositionMs(nullptr), -1);
 }
 
 TEST_P(StreamRules, AOneShotStreamStopsAtItsEndAndALoopingOneGoesRound) {
     REQUIRE_TEST_FILE(tone, "mono.mp3");  // about 1 s
-    SoundStream *once = sound_.OpenStream(tone.c_str(), 0, 0), *loop = sound_.OpenStream(tone.c_str(), 2, 0);
+    Soundtrack *once = sound_.Open(tone.c_str(), 0, 0), *loop = sound_.Open(tone.c_str(), 2, 0);
     ASSERT_TRUE(once != nullptr && loop != nullptr);
     EXPECT_EQ(sound_.Play(3, once), 3);
     sound_.Play(0, loop);

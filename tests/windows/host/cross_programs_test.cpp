@@ -3,10 +3,10 @@
 // build's sources), its handle interface through the DLL, and the library's
 // log at its Windows path.
 #include "rar_writer.h"
-#include "tests/platform/tone.h"
-#include "tests/support/shared_data.h"
-#include "tests/support/xvfb.h"
-#include "tests/windows/host/wine.h"
+#include "support/tone.h"
+#include "support/shared_data.h"
+#include "support/xvfb.h"
+#include "wine.h"
 
 #include <gtest/gtest.h>
 

@@ -3,12 +3,13 @@
 // PulseAudio whose only sink is a pipe the test records.
 #pragma once
 
-#include "tests/support/subprocess.h"
-#include "tests/support/temp_dir.h"
+#include "support/subprocess.h"
+#include "support/temp_dir.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -28,12 +29,15 @@ inline testsupport::ProcessOptions Options(Env env, std::chrono::milliseconds ti
     return options;
 }
 
+// The Windows build's architecture and the Wine that runs it, as the build's
+// probe chose them (cmake/WineTarget.cmake).
+inline constexpr const char *kLoader = VANDREL_WINE_LOADER;
+
 // Why Windows programs cannot run here, or empty when they can.
 inline std::string Unavailable(const std::string &program) {
-    if (testsupport::RunProcess({"sh", "-c", "command -v wine && command -v wineserver"}).exitCode != 0)
-        return "Wine is not installed (scripts/bootstrap --windows installs it)";
-    if (!std::filesystem::exists(program))
-        return "the Windows build is not there (it needs mingw-w64): " + program;
+    if (std::string(VANDREL_WINE_ARCH).empty())
+        return std::string(VANDREL_WINE_STATUS) + " (scripts/bootstrap --windows installs mingw-w64 and Wine)";
+    if (!std::filesystem::exists(program)) return "the Windows build is not there: " + program;
     return "";
 }
 
@@ -50,7 +54,7 @@ class WineSession {
 public:
     WineSession() {
         if (!std::filesystem::exists(prefix_ / "system.reg")) {
-            const auto boot = testsupport::RunProcess({"wineboot", "-i"}, Options(Environment(), 180s));
+            const auto boot = testsupport::RunProcess({kLoader, "wineboot", "-i"}, Options(Environment(), 180s));
             Server({"-w"});
             if (!std::filesystem::exists(prefix_ / "system.reg")) error_ = "no Wine prefix: " + boot.err;
         }
@@ -65,7 +69,8 @@ public:
     std::filesystem::path DriveC() const { return prefix_ / "drive_c"; }
     Env Environment(Env extra = {}) const {
         // No sound server unless a test starts one.
-        Env env = {{"WINEPREFIX", prefix_.string()}, {"WINEARCH", "win32"}, {"WINEDEBUG", "-all"},
+        Env env = {{"WINEPREFIX", prefix_.string()}, {"WINEARCH", VANDREL_WINE_WINEARCH},
+                   {"WINELOADER", kLoader}, {"WINEDEBUG", "-all"},
                    {"WINEDLLOVERRIDES", "mscoree,mshtml,winemenubuilder.exe="},
                    {"PULSE_SERVER", "unix:" + (prefix_ / "no-sound-server").string()}};
         for (auto &[key, value] : extra) env[key] = value;
@@ -73,7 +78,7 @@ public:
     }
     testsupport::ProcessResult Run(const std::string &program, std::vector<std::string> args,
                                    testsupport::ProcessOptions options = {}) const {
-        args.insert(args.begin(), {"wine", program});
+        args.insert(args.begin(), {kLoader, program});
         options.env = Environment(options.env);
         return testsupport::RunProcess(args, options);
     }
@@ -119,6 +124,10 @@ private:
 
 }  // namespace winetest
 
-#define REQUIRE_WINDOWS_PROGRAM(program)                                     \
-    if (const std::string why_ = ::winetest::Unavailable(program); !why_.empty()) \
-    GTEST_SKIP() << why_
+// Skips the test with the reason when `program` cannot run here; otherwise
+// says which Windows build runs under which Wine.
+#define REQUIRE_WINDOWS_PROGRAM(program)                                              \
+    if (const std::string why_ = ::winetest::Unavailable(program); !why_.empty())     \
+        GTEST_SKIP() << why_;                                                         \
+    else                                                                              \
+        std::printf("Windows programs: %s\n", VANDREL_WINE_STATUS)

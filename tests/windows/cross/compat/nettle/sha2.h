@@ -2,7 +2,13 @@
 // system's own hashing (CNG): Debian builds no nettle for Windows.
 #pragma once
 
-#include "platform/win32/win32_api.h"
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #include <bcrypt.h>
 
 #include <cstddef>
