@@ -186,15 +186,15 @@ int main(int argc, char **argv) {
     for (const ContentClass &cc : classes) {
         for (bool solid : {false, true}) {
             Case c;
-            rarwriter::ArchiveSpec spec;
-            spec.solid = solid;
+            rarwriter::ArchiveSpec layout;
+            layout.solid = solid;
             std::string group;
             for (size_t i = 0; i < cc.files.size(); ++i) {
                 rarwriter::CompressOptions o;
                 if (cc.channels) o.segments = {{1u << 31, cc.channels}};
                 std::string name = "file0";
                 name.back() = static_cast<char>('0' + i);
-                spec.entries.push_back(rarwriter::Compressed(name, cc.files[i], o));
+                layout.entries.push_back(rarwriter::Compressed(name, cc.files[i], o));
                 c.expected.push_back(&cc.files[i]);
                 c.bytes += cc.files[i].size();
                 if (solid) {
@@ -208,7 +208,7 @@ int main(int argc, char **argv) {
                 c.zlibStreams.push_back(Deflate(group));
                 c.zlibExpected.push_back(std::move(group));
             }
-            c.archive = rarwriter::BuildArchive(spec);
+            c.archive = rarwriter::BuildArchive(layout);
             cases.push_back(std::move(c));
         }
     }
