@@ -11,7 +11,7 @@
 # keeping into findings/<target>/, where every build replays them.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:?usage: campaign.sh BUILD_DIR [SECONDS] [TARGET...]}
+build=$(cd "${1:?usage: campaign.sh BUILD_DIR [SECONDS] [TARGET...]}" && pwd)  # absolute: the jobs run in their work folders
 seconds=${2:-3600}
 shift $(( $# > 1 ? 2 : 1 ))
 targets=("$@")
