@@ -198,3 +198,26 @@ TEST(Boundary, ShortOutputWithTheCrcOfWhatCame) {
         EXPECT_EQ(rartest::Extract(dir.Write("s.rar", bytes), "short").result, 0);
     }
 }
+
+// A non-solid entry of a solid archive starts from a window of zeros, also
+// when it is decoded straight into its buffer: a solid entry after it that
+// reaches behind its start reads zeros, not what the entry before it left.
+TEST(Boundary, ANonSolidEntryStartsFromZerosWhateverTheWindowHeld) {
+    BitWriter fresh, reach;
+    FlatTables(fresh);
+    for (char c : std::string("abc")) fresh.Write(uint8_t(c), 9);
+    // Length slot 0 (3, and 2 for the distance) from 1048529 back: bytes 50-54 of the window.
+    reach.Write(270, 9);
+    reach.Write(47, 6);
+    reach.Write(65488, 16);
+    const std::string bytes = BuildArchive({.solid = true, .entries = {
+        Compressed("first", std::string(100, 'x')),
+        {.name = "abc", .data = "abc", .flags = kLongBlock, .packedData = fresh.Bytes()},
+        {.name = "zeros", .data = std::string(5, '\0'), .flags = kLongBlock | kFileSolid, .packedData = reach.Bytes()}}});
+    for (int way : {0, 1}) {
+        const std::vector<Result> got = ExtractAll(bytes, way);
+        ASSERT_EQ(got.size(), 3u);
+        for (const Result &r : got) EXPECT_EQ(r.code, RAR_OK) << way;
+        EXPECT_EQ(got[2].data, std::string(5, '\0')) << way;
+    }
+}
