@@ -1,15 +1,22 @@
-// rar_bench: extraction throughput of the library on a large archive it
-// builds itself, next to zlib's inflate on the same content.
+// rar_bench: extraction throughput of the library per content class, next to
+// zlib's inflate (level 6) of the same content in the same run.
 //
-// The content is mixed text, binary and multimedia data, in two archives:
-// non-solid entries, and a solid group. Each run extracts every non-solid
-// entry once and the last entry of the solid group (which decodes the whole
-// group), and inflates the same content compressed by zlib at level 6 (one
-// stream per entry, one stream for the solid group). Throughput counts the
-// bytes decoded per second (MB = 10^6 bytes); best and median of the runs
-// are printed.
+// Each class (text, records, binary with long-distance matches, poorly
+// compressible data, and multimedia of 1, 2 and 4 channels at 8 and 16 bits)
+// is packed by the archive writer into two archives of four files: one
+// non-solid, one solid. A run extracts every entry through a handle on the
+// archive in memory (RarExtractToNew, the whole-entry path), and inflates the
+// same files (one zlib stream per file; one stream for the solid group).
+// Every extraction is checked against the content, outside the timed span.
 //
-// Usage: rar_bench [--runs N] [--mib N]
+// The figure is the best of the runs, in MB/s of output (MB = 10^6 bytes),
+// from the thread's CPU time (steady on a shared machine) and from the wall
+// clock. The ratio is the library's CPU figure over zlib's of the same class.
+// The mixed total is all bytes over the sum of the classes' best times.
+//
+// Usage: rar_bench [--runs N] [--mib N] [--only TEXT]
+//   N MiB of content per class; --only measures the classes whose name
+//   contains TEXT (for a profiler: valgrind --tool=callgrind rar_bench --runs 1 --only text)
 #include <zlib.h>
 
 #include <algorithm>
@@ -20,46 +27,63 @@
 #include <string>
 #include <vector>
 
+#include <time.h>
+
 #include "quorbenhal.h"
 #include "rar_writer.h"
 #include "sample_content.h"
-#include "test_files.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-struct Item {
-    std::string name;
-    std::string data;
-    int channels;  // multimedia channels for the encoder; 0: LZ
-    bool solid;    // member of the solid group
+// Wall clock and this thread's CPU time, in seconds.
+struct Stamp {
+    double wall, cpu;
+    static Stamp Now() {
+        timespec w, c;
+        clock_gettime(CLOCK_MONOTONIC, &w);
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c);
+        return {w.tv_sec + w.tv_nsec * 1e-9, c.tv_sec + c.tv_nsec * 1e-9};
+    }
 };
 
-// `mib` MiB: 40% text, 16% records, 5% random, 5% runs, 34% audio;
-// a third of it in the solid group.
-std::vector<Item> MakeContent(size_t mib) {
+struct Span {
+    double wall = 0, cpu = 0;
+    void Add(const Stamp &from, const Stamp &to) {
+        wall += to.wall - from.wall;
+        cpu += to.cpu - from.cpu;
+    }
+};
+
+struct ContentClass {
+    const char *name;
+    int channels;  // multimedia byte channels for the writer; 0: LZ
+    std::vector<std::string> files;
+};
+
+std::vector<ContentClass> MakeClasses(size_t mib, const std::string &only) {
     using namespace rarwriter::samples;
-    const size_t unit = mib * 1024 * 1024 / 100;
-    std::vector<Item> items;
-    uint32_t seed = 1;
-    auto add = [&](const std::string &name, std::string data, int channels, bool solid) {
-        items.push_back({name, std::move(data), channels, solid});
-        ++seed;
+    const size_t part = mib * 1024 * 1024 / 4;
+    std::vector<ContentClass> classes = {
+        {"text", 0, {}},          {"records", 0, {}},      {"far binary", 0, {}},   {"incompressible", 0, {}},
+        {"audio 8-bit 1ch", 1, {}}, {"audio 8-bit 2ch", 2, {}}, {"audio 16-bit 1ch", 2, {}},
+        {"audio 16-bit 2ch", 4, {}},
     };
-    for (int i = 0; i < 4; ++i) add("text/book" + std::to_string(i) + ".txt", Text(7 * unit, seed), 0, false);
-    add("data/records.bin", Records(12 * unit, seed), 0, false);
-    add("data/random.bin", Random(5 * unit, seed), 0, false);
-    add("data/runs.bin", Runs(5 * unit, seed), 0, false);
-    add("audio/mono8.raw", Pcm(8 * unit, 1, 1, seed), 1, false);
-    add("audio/stereo16.raw", Pcm(10 * unit, 2, 2, seed), 4, false);
-    // The solid group: small and medium files that share context.
-    for (int i = 0; i < 6; ++i) add("solid/chapter" + std::to_string(i) + ".txt", Text(2 * unit, seed), 0, true);
-    for (int i = 0; i < 4; ++i) add("solid/table" + std::to_string(i) + ".bin", Records(unit, seed), 0, true);
-    for (int i = 0; i < 4; ++i) add("solid/voice" + std::to_string(i) + ".raw", Pcm(4 * unit, 3, 1, seed), 3, true);
-    return items;
+    std::erase_if(classes, [&](const ContentClass &c) { return std::string(c.name).find(only) == std::string::npos; });
+    for (uint32_t i = 0; i < 4; ++i) {
+        const uint32_t seed = 7 + i;
+        for (ContentClass &c : classes) {
+            const std::string name = c.name;
+            c.files.push_back(name == "text"               ? Text(part, seed)
+                              : name == "records"          ? Records(part, seed)
+                              : name == "far binary"       ? FarRepeats(part, seed)
+                              : name == "incompressible"   ? Random(part, seed)
+                              : name == "audio 8-bit 1ch"  ? Pcm(part, 1, 1, seed)
+                              : name == "audio 8-bit 2ch"  ? Pcm(part, 2, 1, seed)
+                              : name == "audio 16-bit 1ch" ? Pcm(part, 1, 2, seed)
+                                                           : Pcm(part, 2, 2, seed));
+        }
+    }
+    return classes;
 }
 
 std::string Deflate(const std::string &data) {
@@ -74,29 +98,75 @@ std::string Deflate(const std::string &data) {
     return out;
 }
 
-void Inflate(const std::string &packed, std::vector<unsigned char> &out) {
-    uLongf size = static_cast<uLongf>(out.size());
-    if (uncompress(out.data(), &size, reinterpret_cast<const Bytef *>(packed.data()),
-                   static_cast<uLong>(packed.size())) != Z_OK ||
-        size != out.size()) {
-        std::fprintf(stderr, "rar_bench: zlib inflate failed\n");
+// One archive's or one set of zlib streams' measurement.
+struct Case {
+    std::string archive;
+    std::vector<std::string> zlibStreams;
+    std::vector<const std::string *> expected;  // per entry, or per zlib stream
+    std::vector<std::string> zlibExpected;
+    size_t bytes = 0;
+    Span bestRar{1e9, 1e9}, bestZlib{1e9, 1e9};
+};
+
+Span ExtractAll(const Case &c) {
+    RarArchive *a = nullptr;
+    if (RarOpenMemory(&a, c.archive.data(), c.archive.size(), nullptr) != RAR_OK) {
+        std::fprintf(stderr, "rar_bench: cannot open an archive\n");
         std::exit(1);
     }
+    Span span;
+    RarEntry e;
+    for (size_t i = 0; RarNextEntry(a, &e) == RAR_OK; ++i) {
+        void *data = nullptr;
+        uint64_t size = 0;
+        const Stamp from = Stamp::Now();
+        const RarResult r = RarExtractToNew(a, &data, &size);
+        span.Add(from, Stamp::Now());
+        if (r != RAR_OK || i >= c.expected.size() || size != c.expected[i]->size() ||
+            std::memcmp(data, c.expected[i]->data(), size) != 0) {
+            std::fprintf(stderr, "rar_bench: extraction of %s failed: %s\n", e.name, RarErrorMessage(a));
+            std::exit(1);
+        }
+        RarFreeBuffer(data);
+    }
+    RarClose(a);
+    return span;
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+Span InflateAll(const Case &c, std::vector<unsigned char> &out) {
+    Span span;
+    for (size_t s = 0; s < c.zlibStreams.size(); ++s) {
+        const std::string &want = c.zlibExpected[s];
+        out.resize(want.size());
+        uLongf size = static_cast<uLongf>(out.size());
+        const Stamp from = Stamp::Now();
+        const int r = uncompress(out.data(), &size, reinterpret_cast<const Bytef *>(c.zlibStreams[s].data()),
+                                 static_cast<uLong>(c.zlibStreams[s].size()));
+        span.Add(from, Stamp::Now());
+        if (r != Z_OK || size != want.size() || std::memcmp(out.data(), want.data(), size) != 0) {
+            std::fprintf(stderr, "rar_bench: zlib inflate failed\n");
+            std::exit(1);
+        }
+    }
+    return span;
+}
+
+void KeepBest(Span &best, const Span &s) {
+    best.wall = std::min(best.wall, s.wall);
+    best.cpu = std::min(best.cpu, s.cpu);
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
     int runs = 5;
-    long mib = 40;
+    long mib = 4;
+    std::string only;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if ((arg == "--runs" || arg == "--mib") && i + 1 < argc) {
+        if (arg == "--only" && i + 1 < argc) {
+            only = argv[++i];
+        } else if ((arg == "--runs" || arg == "--mib") && i + 1 < argc) {
             const long v = std::strtol(argv[++i], nullptr, 10);
             if (v <= 0 || v > 1000) {
                 std::fprintf(stderr, "rar_bench: %s needs a number from 1 to 1000\n", arg.c_str());
@@ -105,102 +175,72 @@ int main(int argc, char **argv) {
             if (arg == "--runs") runs = static_cast<int>(v);
             else mib = v;
         } else {
-            std::fprintf(stderr, "usage: rar_bench [--runs N] [--mib N]\n");
+            std::fprintf(stderr, "usage: rar_bench [--runs N] [--mib N] [--only TEXT]\n");
             return 2;
         }
     }
-    if (mib < 32) std::fprintf(stderr, "rar_bench: note: below 32 MiB of content\n");
 
-    // The library logs every call to its debug log; keep that log (and the
-    // archives) in a scratch folder of this run.
-    rartest::TempDir scratch;
-    setenv("TMPDIR", scratch.path().c_str(), 1);
-
-    // Two archives: the non-solid entries, and the solid group.
-    const std::vector<Item> items = MakeContent(static_cast<size_t>(mib));
-    rarwriter::ArchiveSpec plain, solid;
-    solid.solid = true;
-    std::string groupData;
-    size_t total = 0, groupFiles = 0;
-    std::vector<std::string> zlibStreams;
-    std::vector<size_t> zlibSizes;
-    const auto zlibStart = Clock::now();
-    for (const Item &item : items) {
-        rarwriter::CompressOptions o;
-        if (item.channels) o.segments = {{1u << 31, item.channels}};
-        (item.solid ? solid : plain).entries.push_back(rarwriter::Compressed(item.name, item.data, o));
-        total += item.data.size();
-        if (item.solid) {
-            groupData += item.data;
-            ++groupFiles;
-        } else {
-            zlibStreams.push_back(Deflate(item.data));
-            zlibSizes.push_back(item.data.size());
-        }
-    }
-    zlibStreams.push_back(Deflate(groupData));
-    zlibSizes.push_back(groupData.size());
-    const auto buildStart = Clock::now();
-    const std::string plainBytes = rarwriter::BuildArchive(plain);
-    const std::string solidBytes = rarwriter::BuildArchive(solid);
-    const auto buildDone = Clock::now();
-    const auto plainPath = scratch.path() / "plain.rar", solidPath = scratch.path() / "solid.rar";
-    rarwriter::WriteFile(plainPath, plainBytes);
-    rarwriter::WriteFile(solidPath, solidBytes);
-    const std::string &lastOfGroup = solid.entries.back().name;
-
-    size_t zlibBytes = 0;
-    for (const auto &s : zlibStreams) zlibBytes += s.size();
-    const size_t rarBytes = plainBytes.size() + solidBytes.size();
-    std::printf("content: %.1f MiB in %zu files; %zu of them (%.1f MiB) in a solid archive\n", total / 1048576.0,
-                items.size(), groupFiles, groupData.size() / 1048576.0);
-    std::printf("built with the writer in %.1f s, zlib level 6 in %.1f s\n", Seconds(buildDone - buildStart),
-                Seconds(buildStart - zlibStart));
-
-    // Every extraction is checked, so the figures are for correct output.
-    std::vector<double> rarRates, zlibRates;
-    std::vector<unsigned char> inflated;
-    for (int run = 0; run < runs; ++run) {
-        const auto start = Clock::now();
-        size_t produced = 0;
-        auto extract = [&](const std::filesystem::path &archive, const Item &item) {
-            unsigned char *data = nullptr;
-            uint32_t size = 0;
-            if (RarExtractToMemory(&data, &size, item.name.c_str(), archive.c_str(), nullptr) != 1 ||
-                size != item.data.size() || std::memcmp(data, item.data.data(), size) != 0) {
-                std::fprintf(stderr, "rar_bench: extraction of %s failed\n", item.name.c_str());
-                std::exit(1);
+    const std::vector<ContentClass> classes = MakeClasses(static_cast<size_t>(mib), only);
+    // cases[2k] is class k non-solid, cases[2k + 1] the same files solid.
+    std::vector<Case> cases;
+    for (const ContentClass &cc : classes) {
+        for (bool solid : {false, true}) {
+            Case c;
+            rarwriter::ArchiveSpec layout;
+            layout.solid = solid;
+            std::string group;
+            for (size_t i = 0; i < cc.files.size(); ++i) {
+                rarwriter::CompressOptions o;
+                if (cc.channels) o.segments = {{1u << 31, cc.channels}};
+                std::string name = "file0";
+                name.back() = static_cast<char>('0' + i);
+                layout.entries.push_back(rarwriter::Compressed(name, cc.files[i], o));
+                c.expected.push_back(&cc.files[i]);
+                c.bytes += cc.files[i].size();
+                if (solid) {
+                    group += cc.files[i];
+                } else {
+                    c.zlibStreams.push_back(Deflate(cc.files[i]));
+                    c.zlibExpected.push_back(cc.files[i]);
+                }
             }
-            std::free(data);
-        };
-        for (const Item &item : items) {
-            if (item.solid) continue;
-            extract(plainPath, item);
-            produced += item.data.size();
+            if (solid) {
+                c.zlibStreams.push_back(Deflate(group));
+                c.zlibExpected.push_back(std::move(group));
+            }
+            c.archive = rarwriter::BuildArchive(layout);
+            cases.push_back(std::move(c));
         }
-        // The group's last file: the whole group is decoded to reach it.
-        extract(solidPath, *std::find_if(items.begin(), items.end(), [&](const Item &i) { return i.name == lastOfGroup; }));
-        produced += groupData.size();
-        rarRates.push_back(produced / Seconds(Clock::now() - start) / 1e6);
-
-        const auto zstart = Clock::now();
-        size_t out = 0;
-        for (size_t s = 0; s < zlibStreams.size(); ++s) {
-            inflated.resize(zlibSizes[s]);
-            Inflate(zlibStreams[s], inflated);
-            out += zlibSizes[s];
-        }
-        zlibRates.push_back(out / Seconds(Clock::now() - zstart) / 1e6);
-        std::printf("run %d: library %.1f MB/s, zlib inflate %.1f MB/s\n", run + 1, rarRates.back(), zlibRates.back());
     }
 
-    const double rarBest = *std::max_element(rarRates.begin(), rarRates.end());
-    const double zlibBest = *std::max_element(zlibRates.begin(), zlibRates.end());
-    const double rarMedian = Median(rarRates), zlibMedian = Median(zlibRates);
-    std::printf("\n%-24s %10s %10s %14s\n", "", "best MB/s", "median", "size/content");
-    std::printf("%-24s %10.1f %10.1f %13.1f%%\n", "library extraction", rarBest, rarMedian, 100.0 * rarBytes / total);
-    std::printf("%-24s %10.1f %10.1f %13.1f%%\n", "zlib inflate (level 6)", zlibBest, zlibMedian,
-                100.0 * zlibBytes / total);
-    std::printf("%-24s %10.2f %10.2f\n", "library / zlib", rarBest / zlibBest, rarMedian / zlibMedian);
+    std::vector<unsigned char> scratch;
+    for (int run = 0; run < runs; ++run) {
+        for (Case &c : cases) {
+            KeepBest(c.bestRar, ExtractAll(c));
+            KeepBest(c.bestZlib, InflateAll(c, scratch));
+        }
+    }
+
+    std::printf("%ld MiB per class and kind, best of %d runs; MB/s of output (CPU time / wall clock)\n", mib, runs);
+    std::printf("%-18s %-9s %8s %8s %8s %8s %7s %7s\n", "class", "kind", "lib cpu", "lib wall", "zlib cpu",
+                "zlib wl", "ratio", "packed");
+    for (int solid = 0; solid < 2; ++solid) {
+        Span rarTotal, zlibTotal;
+        size_t bytes = 0;
+        for (size_t k = 0; k < classes.size(); ++k) {
+            const Case &c = cases[2 * k + solid];
+            const double mb = c.bytes / 1e6;
+            std::printf("%-18s %-9s %8.1f %8.1f %8.1f %8.1f %6.2fx %6.1f%%\n", classes[k].name,
+                        solid ? "solid" : "non-solid", mb / c.bestRar.cpu, mb / c.bestRar.wall, mb / c.bestZlib.cpu,
+                        mb / c.bestZlib.wall, c.bestZlib.cpu / c.bestRar.cpu, 100.0 * c.archive.size() / c.bytes);
+            rarTotal.cpu += c.bestRar.cpu, rarTotal.wall += c.bestRar.wall;
+            zlibTotal.cpu += c.bestZlib.cpu, zlibTotal.wall += c.bestZlib.wall;
+            bytes += c.bytes;
+        }
+        const double mb = bytes / 1e6;
+        std::printf("%-18s %-9s %8.1f %8.1f %8.1f %8.1f %6.2fx\n", "mixed total", solid ? "solid" : "non-solid",
+                    mb / rarTotal.cpu, mb / rarTotal.wall, mb / zlibTotal.cpu, mb / zlibTotal.wall,
+                    zlibTotal.cpu / rarTotal.cpu);
+    }
     return 0;
 }

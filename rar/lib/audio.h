@@ -5,74 +5,145 @@
 #pragma once
 
 #include <stdint.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quorbenhal {
 
+// The predictor is defined with four taps per channel (t1 = the last delta,
+// t2 = the change between the last two deltas, t3 and t4 the two changes
+// before that) and 11 error sums updated with every byte. Both are kept in
+// a cheaper form that gives the same bytes:
+// - the taps are differences of the channel's last four deltas, so the
+//   record keeps the deltas, and the prediction uses weights combined for
+//   them once per adaptation;
+// - the error sums are sums over the samples since the last adaptation,
+//   read only at the next one (every 32nd sample of the channel, where they
+//   restart at 0), so the record keeps the terms of those samples and Adapt
+//   adds them up, eight samples per instruction where SSE2 is there.
+constexpr uint32_t kAdaptPeriod = 32;
+
 struct AudioChannelState {
-    int32_t weights[5];     // w1-w5, each within -17 .. 16
-    int32_t taps[4];        // t1 = last delta, t2 = change between the last two deltas, t3, t4 older changes
-    int32_t channelDelta;   // difference of the channel's last two bytes, as a signed byte
-    uint32_t errorSums[11]; // accumulated error of each candidate weight change
+    int32_t weights[5];   // w1-w5, each within -17 .. 16
+    // The prediction's factors of the deltas D0-D3 (D0 the latest):
+    // w1 + w2, w3 - w2, w4 - w3 and -w4.
+    int32_t deltaWeights[4];
+    int32_t channelDelta; // difference of the channel's last two bytes, as a signed byte
     uint32_t samplesSeen;
     uint32_t prevByte;
+    // Per sample since the last adaptation: the error e (the symbol as a
+    // signed byte, times 8) and the cross-channel delta it was compared
+    // with; and the delta t1 of each sample, after the last three deltas of
+    // the period before (delta[3 + i] is sample i's). All fit in 16 bits.
+    int16_t error[kAdaptPeriod];
+    int16_t cross[kAdaptPeriod];
+    int16_t delta[kAdaptPeriod + 3];
 };
 
-inline uint32_t AbsoluteValue(int32_t v) {
-    return v < 0 ? static_cast<uint32_t>(-static_cast<int64_t>(v)) : static_cast<uint32_t>(v);
+// The 11 error sums over the last 32 samples: |e|, then |e - t| and |e + t|
+// for the taps t1-t4 and for the cross-channel delta.
+#if defined(__SSE2__)
+inline __m128i Absolute16(__m128i v) { return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v)); }
+
+// The lanes' sums of four terms fit in 16 bits (at most 4 x 1279); the
+// lanes are added in 32 bits.
+inline uint32_t LaneTotal(__m128i sums16) {
+    __m128i sums32 = _mm_madd_epi16(sums16, _mm_set1_epi16(1));
+    sums32 = _mm_add_epi32(sums32, _mm_shuffle_epi32(sums32, 0x4E));
+    sums32 = _mm_add_epi32(sums32, _mm_shuffle_epi32(sums32, 0xB1));
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(sums32));
+}
+
+inline void ErrorSums(const AudioChannelState &ch, uint32_t sums[11]) {
+    __m128i total[11];
+    for (int j = 0; j < 11; ++j) total[j] = _mm_setzero_si128();
+    for (uint32_t i = 0; i < kAdaptPeriod; i += 8) {
+        auto load = [](const int16_t *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); };
+        __m128i e = load(ch.error + i);
+        __m128i d0 = load(ch.delta + 3 + i), d1 = load(ch.delta + 2 + i);
+        __m128i d2 = load(ch.delta + 1 + i), d3 = load(ch.delta + i);
+        __m128i x[5] = {d0, _mm_sub_epi16(d0, d1), _mm_sub_epi16(d1, d2), _mm_sub_epi16(d2, d3),
+                        load(ch.cross + i)};
+        total[0] = _mm_add_epi16(total[0], Absolute16(e));
+        for (int k = 0; k < 5; ++k) {
+            total[1 + 2 * k] = _mm_add_epi16(total[1 + 2 * k], Absolute16(_mm_sub_epi16(e, x[k])));
+            total[2 + 2 * k] = _mm_add_epi16(total[2 + 2 * k], Absolute16(_mm_add_epi16(e, x[k])));
+        }
+    }
+    for (int j = 0; j < 11; ++j) sums[j] = LaneTotal(total[j]);
+}
+#else
+inline void ErrorSums(const AudioChannelState &ch, uint32_t sums[11]) {
+    for (int j = 0; j < 11; ++j) sums[j] = 0;
+    for (uint32_t i = 0; i < kAdaptPeriod; ++i) {
+        const int16_t *d = ch.delta + i;
+        int32_t e = ch.error[i];
+        int32_t x[5] = {d[3], d[3] - d[2], d[2] - d[1], d[1] - d[0], ch.cross[i]};
+        sums[0] += static_cast<uint32_t>(e < 0 ? -e : e);
+        for (int k = 0; k < 5; ++k) {
+            int32_t minus = e - x[k], plus = e + x[k];
+            sums[1 + 2 * k] += static_cast<uint32_t>(minus < 0 ? -minus : minus);
+            sums[2 + 2 * k] += static_cast<uint32_t>(plus < 0 ? -plus : plus);
+        }
+    }
+}
+#endif
+
+// The change whose error sum over the last 32 samples is smallest wins (ties
+// go to the lowest index): none, or one weight lowered or raised by 1.
+inline void Adapt(AudioChannelState &ch) {
+    uint32_t sums[11];
+    ErrorSums(ch, sums);
+    uint32_t best = 0;
+    for (uint32_t j = 1; j < 11; ++j) {
+        if (sums[j] < sums[best]) best = j;
+    }
+    if (best != 0) {
+        int32_t &weight = ch.weights[(best - 1) / 2];
+        if (best & 1) {
+            if (weight >= -16) --weight;
+        } else {
+            if (weight < 16) ++weight;
+        }
+    }
+    const int32_t *w = ch.weights;
+    ch.deltaWeights[0] = w[0] + w[1];
+    ch.deltaWeights[1] = w[2] - w[1];
+    ch.deltaWeights[2] = w[3] - w[2];
+    ch.deltaWeights[3] = -w[3];
+    for (int i = 0; i < 3; ++i) ch.delta[i] = ch.delta[kAdaptPeriod + i];
 }
 
 // Turns the symbol s (0-255) of the channel's table into its output byte and
 // adapts the channel. crossChannelDelta is the delta that the channel of the
-// previous byte produced; it is shared by all channels.
-inline uint8_t DecodeAudioByte(AudioChannelState &ch, int32_t &crossChannelDelta, uint32_t s) {
-    ++ch.samplesSeen;
-    int32_t *t = ch.taps;
-    t[3] = t[2];
-    t[2] = t[1];
-    t[1] = ch.channelDelta - t[0];
-    t[0] = ch.channelDelta;
-
-    const int32_t *w = ch.weights;
-    int32_t p = 8 * static_cast<int32_t>(ch.prevByte) + w[0] * t[0] + w[1] * t[1] + w[2] * t[2] +
-                w[3] * t[3] + w[4] * crossChannelDelta;
+// previous byte produced; it is shared by all channels. kOneChannel: the
+// previous byte was this channel's (lastByte), so its byte and delta are
+// taken from registers rather than from the record just written, which
+// would put a store and a load into the chain from one byte to the next.
+template <bool kOneChannel = false>
+inline uint8_t DecodeAudioByte(AudioChannelState &ch, int32_t &crossChannelDelta, uint32_t s, uint32_t lastByte = 0) {
+    uint32_t prevByte = kOneChannel ? lastByte : ch.prevByte;
+    int32_t delta0 = kOneChannel ? crossChannelDelta : ch.channelDelta;
+    uint32_t slot = ch.samplesSeen++ & (kAdaptPeriod - 1);
+    // D0 is the latest delta (the new t1); D1-D3 the ones before it.
+    int16_t *d = ch.delta + slot;
+    d[3] = static_cast<int16_t>(delta0);
+    const int32_t *c = ch.deltaWeights;
+    int32_t p = 8 * static_cast<int32_t>(prevByte) + c[0] * delta0 + c[1] * d[2] + c[2] * d[1] + c[3] * d[0] +
+                ch.weights[4] * crossChannelDelta;
     // >> on a negative value rounds toward minus infinity (arithmetic shift).
     uint32_t predicted = static_cast<uint32_t>(p >> 3) & 0xFF;
     uint32_t out = (predicted - s) & 0xFF;
 
-    int32_t e = static_cast<int32_t>(static_cast<int8_t>(static_cast<uint8_t>(s))) * 8;
-    uint32_t *sums = ch.errorSums;
-    sums[0] += AbsoluteValue(e);
-    sums[1] += AbsoluteValue(e - t[0]);
-    sums[2] += AbsoluteValue(e + t[0]);
-    sums[3] += AbsoluteValue(e - t[1]);
-    sums[4] += AbsoluteValue(e + t[1]);
-    sums[5] += AbsoluteValue(e - t[2]);
-    sums[6] += AbsoluteValue(e + t[2]);
-    sums[7] += AbsoluteValue(e - t[3]);
-    sums[8] += AbsoluteValue(e + t[3]);
-    sums[9] += AbsoluteValue(e - crossChannelDelta);
-    sums[10] += AbsoluteValue(e + crossChannelDelta);
+    ch.error[slot] = static_cast<int16_t>(static_cast<int8_t>(static_cast<uint8_t>(s)) * 8);
+    ch.cross[slot] = static_cast<int16_t>(crossChannelDelta);
 
-    ch.channelDelta = static_cast<int8_t>(static_cast<uint8_t>(out - ch.prevByte));
+    ch.channelDelta = static_cast<int8_t>(static_cast<uint8_t>(out - prevByte));
     crossChannelDelta = ch.channelDelta;
     ch.prevByte = out;
 
-    if ((ch.samplesSeen & 31) == 0) {
-        // The change whose error sum is smallest wins; ties go to the lowest index.
-        uint32_t best = 0;
-        for (uint32_t j = 1; j < 11; ++j) {
-            if (sums[j] < sums[best]) best = j;
-        }
-        for (uint32_t j = 0; j < 11; ++j) sums[j] = 0;
-        if (best != 0) {
-            int32_t &weight = ch.weights[(best - 1) / 2];
-            if (best & 1) {
-                if (weight >= -16) --weight;
-            } else {
-                if (weight < 16) ++weight;
-            }
-        }
-    }
+    if (slot == kAdaptPeriod - 1) Adapt(ch);
     return static_cast<uint8_t>(out);
 }
 

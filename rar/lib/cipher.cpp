@@ -5,6 +5,10 @@
 
 #include <string.h>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 namespace quorbenhal {
 
 const uint8_t initialSubstitution[256] = {
@@ -112,8 +116,66 @@ void CryptBlock(const CipherState &state, uint8_t block[16], bool encipher) {
 
 }  // namespace
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#define QUORBENHAL_CRC_CLMUL 1
+// CRC-32 by carry-less multiplication: the data is folded 64 bytes at a time
+// into four 128-bit remainders (multiplying by x^(512+-32) and x^(512+32)
+// modulo the polynomial, the constants below), then into one, then reduced to
+// 32 bits with a Barrett reduction. It gives what the table loop gives, an
+// order of magnitude faster, on processors with PCLMULQDQ and SSE4.1 (tested
+// for at run time). length: a multiple of 16, at least 64.
+#define QUORBENHAL_CLMUL_TARGET __attribute__((target("pclmul,sse4.1")))
+QUORBENHAL_CLMUL_TARGET inline __m128i Load128(const uint8_t *at) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+}
+// x times the two halves of k (modulo the polynomial), added to next.
+QUORBENHAL_CLMUL_TARGET inline __m128i Fold(__m128i x, __m128i k, __m128i next) {
+    return _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(x, k, 0x11), _mm_clmulepi64_si128(x, k, 0x00)), next);
+}
+
+QUORBENHAL_CLMUL_TARGET uint32_t Crc32Folded(uint32_t crc, const uint8_t *p, size_t length) {
+    const __m128i foldBy4 = _mm_set_epi64x(0x01c6e41596, 0x0154442bd4);
+    const __m128i foldBy1 = _mm_set_epi64x(0x00ccaa009e, 0x01751997d0);
+    const __m128i fold64 = _mm_set_epi64x(0, 0x0163cd6124);
+    const __m128i barrett = _mm_set_epi64x(0x01f7011641, 0x01db710641);
+    const __m128i low32 = _mm_setr_epi32(~0, 0, ~0, 0);
+
+    __m128i x1 = _mm_xor_si128(Load128(p), _mm_cvtsi32_si128(static_cast<int>(crc)));
+    __m128i x2 = Load128(p + 16), x3 = Load128(p + 32), x4 = Load128(p + 48);
+    p += 64;
+    length -= 64;
+    for (; length >= 64; p += 64, length -= 64) {
+        x1 = Fold(x1, foldBy4, Load128(p));
+        x2 = Fold(x2, foldBy4, Load128(p + 16));
+        x3 = Fold(x3, foldBy4, Load128(p + 32));
+        x4 = Fold(x4, foldBy4, Load128(p + 48));
+    }
+    x1 = Fold(x1, foldBy1, x2);
+    x1 = Fold(x1, foldBy1, x3);
+    x1 = Fold(x1, foldBy1, x4);
+    for (; length >= 16; p += 16, length -= 16) x1 = Fold(x1, foldBy1, Load128(p));
+
+    // 128 bits to 64, then the Barrett reduction to 32.
+    __m128i x2b = _mm_clmulepi64_si128(x1, foldBy1, 0x10);
+    x1 = _mm_xor_si128(_mm_srli_si128(x1, 8), x2b);
+    x2b = _mm_srli_si128(x1, 4);
+    x1 = _mm_xor_si128(_mm_clmulepi64_si128(_mm_and_si128(x1, low32), fold64, 0x00), x2b);
+    __m128i t = _mm_clmulepi64_si128(_mm_and_si128(x1, low32), barrett, 0x10);
+    t = _mm_clmulepi64_si128(_mm_and_si128(t, low32), barrett, 0x00);
+    return static_cast<uint32_t>(_mm_extract_epi32(_mm_xor_si128(x1, t), 1));
+}
+#endif
+
 uint32_t Crc32Update(uint32_t crc, const void *data, size_t length) {
     const uint8_t *p = static_cast<const uint8_t *>(data);
+#ifdef QUORBENHAL_CRC_CLMUL
+    if (length >= 64 && __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1")) {
+        size_t whole = length & ~static_cast<size_t>(15);
+        crc = Crc32Folded(crc, p, whole);
+        p += whole;
+        length -= whole;
+    }
+#endif
     while (length >= 8) {
         uint32_t lo = LoadLE32(p) ^ crc;
         uint32_t hi = LoadLE32(p + 4);

@@ -70,7 +70,10 @@ RarResult NextWindowChunk(RarArchive &a, const uint8_t **data, size_t *size) {
             uint32_t end = to > from ? to : kWindowSize;
             *data = u.window + from;
             *size = end - from;
-            u.flushedPos = end;
+            // Masked: the window's end is its start. Left at 0x100000, a
+            // flush point that the window's start reaches would look like a
+            // full window, and decoding would pause for ever.
+            u.flushedPos = end & kWindowMask;
             return RAR_OK;
         }
         if (u.finished || a.overrun) return FinishEntry(a);
@@ -123,7 +126,6 @@ RarResult BeginEntry(RarArchive &a, bool checking) {
             return RAR_FAIL_LOG(a, RAR_ERROR_NO_MEMORY, "out of memory for the window",
                                 "Can't allocate memory for decompression!");
         }
-        a.unpack.windowClean = true;
     }
     // The key is derived once per password, when an entry first needs it;
     // every encrypted entry starts from that state.
@@ -179,6 +181,30 @@ RarResult NextChunk(RarArchive &a, const uint8_t **data, size_t *size) {
     }
     a.crc = Crc32Update(a.crc, *data, *size);
     a.produced += *size;
+    return RAR_OK;
+}
+
+RarResult ExtractWhole(RarArchive &a, uint8_t *buffer, size_t *done) {
+    *done = 0;
+    const RarFileHeader &h = a.fileHeader;
+    // The entry's bytes are decoded where they belong rather than copied
+    // there from the window; the window only gives the history before the
+    // entry, and takes the entry's last bytes at the end.
+    if (a.phase == RarArchive::kDecoding && a.checking && a.produced == 0 && h.method != kStoredMethod) {
+        size_t n = DecodeDirect(a, buffer, static_cast<size_t>(h.unpackedSize));
+        a.crc = Crc32Update(a.crc, buffer, n);
+        a.produced = n;
+        a.decodedBytes += n;
+        *done = n;
+    }
+    const uint8_t *data;
+    size_t size = 1;
+    while (size > 0) {
+        RarResult result = NextChunk(a, &data, &size);
+        if (result != RAR_OK) return result;
+        if (size > 0) memcpy(buffer + *done, data, size);
+        *done += size;
+    }
     return RAR_OK;
 }
 

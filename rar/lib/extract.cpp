@@ -111,14 +111,16 @@ void EntryOperationName(const RarArchive &a, char (&name)[kMaxNameSize + 1], uin
 // given, else dropping the bytes; true when it came out whole and checked.
 bool DecodeEntry(RarArchive &a, uint8_t *buffer, uint32_t *count) {
     if (BeginEntry(a, buffer != nullptr) != RAR_OK) return false;
+    if (buffer != nullptr) {
+        size_t done = 0;
+        RarResult result = ExtractWhole(a, buffer, &done);
+        *count = static_cast<uint32_t>(done);
+        return result == RAR_OK;
+    }
     const uint8_t *data;
     size_t size = 1;
     while (size > 0) {
         if (NextChunk(a, &data, &size) != RAR_OK) return false;
-        if (buffer != nullptr && size > 0) {
-            memcpy(buffer + *count, data, size);
-            *count += static_cast<uint32_t>(size);
-        }
     }
     return true;
 }

@@ -109,9 +109,14 @@ void DestroyArchive(RarArchive *a) {
     free(a->unpack.window);
     free(a->header);
     free(a->name);
-    // The password and the key derived from it do not outlive the handle.
-    volatile uint8_t *p = reinterpret_cast<volatile uint8_t *>(a);
-    for (size_t i = 0; i < sizeof(RarArchive); ++i) p[i] = 0;
+    // The password and the keys derived from it do not outlive the handle.
+    auto wipe = [](void *memory, size_t size) {
+        volatile uint8_t *p = static_cast<volatile uint8_t *>(memory);
+        for (size_t i = 0; i < size; ++i) p[i] = 0;
+    };
+    wipe(a->password, sizeof a->password);
+    wipe(&a->derivedKey, sizeof a->derivedKey);
+    wipe(&a->cipher, sizeof a->cipher);
     free(a);
 }
 
@@ -249,17 +254,8 @@ RarResult RarExtractToBuffer(RarArchive *archive, void *buffer, size_t capacity,
         return RAR_FAIL(a, RAR_ERROR_LIMIT, "the buffer is smaller than the entry");
     }
     RarResult result = BeginEntry(a, true);
-    const uint8_t *data;
-    size_t n = 1;
-    uint8_t *to = static_cast<uint8_t *>(buffer);
-    while (result == RAR_OK && n > 0) {
-        result = NextChunk(a, &data, &n);
-        if (result == RAR_OK && n > 0) {
-            memcpy(to + *size, data, n);
-            *size += n;
-        }
-    }
-    return result;
+    if (result != RAR_OK) return result;
+    return ExtractWhole(a, static_cast<uint8_t *>(buffer), size);
 }
 
 RarResult RarExtractToNew(RarArchive *archive, void **data, uint64_t *size) {
@@ -289,15 +285,8 @@ RarResult RarExtractToNew(RarArchive *archive, void **data, uint64_t *size) {
         a.phase = RarArchive::kDone;
         return RAR_FAIL(a, RAR_ERROR_NO_MEMORY, "out of memory for the entry");
     }
-    const uint8_t *chunk;
-    size_t n = 1, done = 0;
-    while (result == RAR_OK && n > 0) {
-        result = NextChunk(a, &chunk, &n);
-        if (result == RAR_OK && n > 0) {
-            memcpy(buffer + done, chunk, n);
-            done += n;
-        }
-    }
+    size_t done = 0;
+    result = ExtractWhole(a, buffer, &done);
     if (result != RAR_OK) {
         free(buffer);
         return result;

@@ -104,6 +104,10 @@ RarResult AdvanceToNextBlock(RarArchive &a, bool decodeSolid);
 // the next call.
 RarResult BeginEntry(RarArchive &a, bool checking);
 RarResult NextChunk(RarArchive &a, const uint8_t **data, size_t *size);
+// All of the entry BeginEntry(a, true) started, into buffer (room for its
+// unpacked size); *done: the bytes stored. Decodes straight into the buffer
+// where the window's history is not needed.
+RarResult ExtractWhole(RarArchive &a, uint8_t *buffer, size_t *done);
 // Decodes and drops the rest of the current entry when a solid stream needs
 // it; in an archive that is not solid, does nothing.
 RarResult PassOverEntry(RarArchive &a);

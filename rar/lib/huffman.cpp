@@ -5,7 +5,65 @@
 
 namespace quorbenhal {
 
-void BuildDecodeTable(const uint8_t *lengths, DecodeTable &table, uint32_t count) {
+namespace {
+
+// Bases and extra bits of the length slots (long matches and repeat
+// lengths), of the distance slots and of the short-match distances.
+constexpr uint8_t kLengthBase[28] = {0,  1,  2,  3,  4,  5,  6,  7,  8,   10,  12,  14,  16,  20,
+                                     24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
+constexpr uint8_t kLengthBits[28] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
+                                     2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
+constexpr uint32_t kDistanceBase[48] = {
+    0,      1,      2,      3,      4,      6,      8,      12,     16,     24,     32,     48,
+    64,     96,     128,    192,    256,    384,    512,    768,    1024,   1536,   2048,   3072,
+    4096,   6144,   8192,   12288,  16384,  24576,  32768,  49152,  65536,  98304,  131072, 196608,
+    262144, 327680, 393216, 458752, 524288, 589824, 655360, 720896, 786432, 851968, 917504, 983040};
+constexpr uint8_t kDistanceBits[48] = {0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,
+                                       5,  5,  6,  6,  7,  7,  8,  8,  9,  9,  10, 10,
+                                       11, 11, 12, 12, 13, 13, 14, 14, 15, 15, 16, 16,
+                                       16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16};
+constexpr uint8_t kShortBase[8] = {0, 4, 8, 16, 32, 64, 128, 192};
+constexpr uint8_t kShortBits[8] = {2, 2, 3, 4, 5, 6, 6, 6};
+
+}  // namespace
+
+uint32_t MakeEntry(TableKind kind, uint32_t symbol, uint32_t length) {
+    uint32_t extra = 0;
+    uint32_t value = 0;
+    switch (kind) {
+    case TableKind::kPlain:
+        break;
+    case TableKind::kMain:
+        if (symbol >= 270 && symbol < 298) {
+            extra = kLengthBits[symbol - 270];
+            value = kLengthBase[symbol - 270] + 3u;
+        } else if (symbol >= 261 && symbol < 269) {
+            extra = kShortBits[symbol - 261];
+            value = kShortBase[symbol - 261] + 1u;
+        }
+        break;
+    case TableKind::kDistance:
+        // The symbol is not needed: the base takes its bits.
+        if (symbol < 48) return length | uint32_t{kDistanceBits[symbol]} << 4 | (kDistanceBase[symbol] + 1) << 9;
+        return length;
+    case TableKind::kRepeatLength:
+        if (symbol < 28) {
+            extra = kLengthBits[symbol];
+            value = kLengthBase[symbol] + 2u;
+        }
+        break;
+    }
+    return length | extra << 4 | symbol << 9 | value << 18;
+}
+
+uint32_t SlowEntry(const DecodeTable &table, uint32_t peeked) {
+    uint32_t v = peeked & 0xFFFE;
+    uint32_t length = CodeLength(table, v, kFastBits + 1);
+    return MakeEntry(table.kind, SymbolAt(table, v, length), length);
+}
+
+void BuildDecodeTable(const uint8_t *lengths, DecodeTable &table, uint32_t count, TableKind kind) {
+    table.kind = kind;
     uint32_t lengthCount[16] = {};
     for (uint32_t i = 0; i < count; ++i) ++lengthCount[lengths[i] & 15];
     lengthCount[0] = 0;
@@ -39,9 +97,7 @@ void BuildDecodeTable(const uint8_t *lengths, DecodeTable &table, uint32_t count
     for (uint32_t prefix = 0; prefix < (1u << kFastBits); ++prefix) {
         uint32_t v = prefix << (16 - kFastBits);
         length = CodeLength(table, v, length);
-        table.fast[prefix] = length <= kFastBits
-                                 ? static_cast<uint16_t>(SymbolAt(table, v, length) | length << 9)
-                                 : 0;
+        table.fast[prefix] = length <= kFastBits ? MakeEntry(kind, SymbolAt(table, v, length), length) : 0;
     }
 }
 
@@ -94,10 +150,10 @@ void LoadTables(InputState &in, TableSet &tables) {
             BuildDecodeTable(lengths + k * kAudioSymbols, tables.audioTables[k], kAudioSymbols);
         }
     } else {
-        BuildDecodeTable(lengths, tables.mainTable, kMainSymbols);
-        BuildDecodeTable(lengths + kMainSymbols, tables.distanceTable, kDistanceSymbols);
-        BuildDecodeTable(lengths + kMainSymbols + kDistanceSymbols, tables.repeatLengthTable,
-                         kRepeatLengthSymbols);
+        BuildDecodeTable(lengths, tables.mainTable, kMainSymbols, TableKind::kMain);
+        BuildDecodeTable(lengths + kMainSymbols, tables.distanceTable, kDistanceSymbols, TableKind::kDistance);
+        BuildDecodeTable(lengths + kMainSymbols + kDistanceSymbols, tables.repeatLengthTable, kRepeatLengthSymbols,
+                         TableKind::kRepeatLength);
     }
     memcpy(tables.prevCodeLengths, lengths, sizeof lengths);
 }

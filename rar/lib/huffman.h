@@ -19,14 +19,32 @@ constexpr uint32_t kMaxCodeLengths = 1028;  // 4 audio tables of 257
 // the limit search. Both give the same symbol for the same bits.
 constexpr uint32_t kFastBits = 10;
 
+// What a table's symbols mean, so that a lookup can hand the decoding loop
+// everything it needs next: the length of a long or short match (base and
+// number of extra bits) or a distance, not just the symbol.
+enum class TableKind : uint8_t { kPlain, kMain, kDistance, kRepeatLength };
+
+// A decoded entry, 32 bits: the code's length in bits (bits 0-3), the number
+// of extra bits that follow the code (bits 4-8), the symbol (bits 9-17) and
+// the value the extra bits are added to (bits 18-31: the length base of a
+// long match plus 3, the distance base of a short match plus 1, the length
+// base of a repeat-length symbol plus 2). A distance entry has its base plus
+// 1 in bits 9-31 instead of the symbol and value.
+inline uint32_t EntryLength(uint32_t entry) { return entry & 15; }
+inline uint32_t EntryExtraBits(uint32_t entry) { return (entry >> 4) & 31; }
+inline uint32_t EntrySymbol(uint32_t entry) { return (entry >> 9) & 0x1FF; }
+inline uint32_t EntryValue(uint32_t entry) { return entry >> 18; }
+inline uint32_t EntryDistance(uint32_t entry) { return entry >> 9; }
+
 struct DecodeTable {
     uint32_t symbolCount;
+    TableKind kind;
     uint32_t limit[16];       // exclusive upper bound, left-aligned to 16 bits, of codes of length <= L
     uint32_t firstIndex[16];  // index in symbols of the first symbol of code length L
     uint32_t symbols[kMainSymbols];
-    // For each value of the next kFastBits bits: symbol | length << 9 when the
-    // code is at most kFastBits long, else 0.
-    uint16_t fast[1u << kFastBits];
+    // For each value of the next kFastBits bits: the entry of the code they
+    // start when it is at most kFastBits long, else 0.
+    uint32_t fast[1u << kFastBits];
 };
 
 struct TableSet {
@@ -43,7 +61,8 @@ struct TableSet {
 
 // Builds table from count code lengths (each taken modulo 16; 0 = no code).
 // Any lengths build a table: incomplete and oversubscribed codes included.
-void BuildDecodeTable(const uint8_t *lengths, DecodeTable &table, uint32_t count);
+void BuildDecodeTable(const uint8_t *lengths, DecodeTable &table, uint32_t count,
+                      TableKind kind = TableKind::kPlain);
 
 // The code length for the 16 peeked bits v (lowest bit cleared): the smallest
 // L in 1..14 with v < limit[L], else 15.
@@ -58,18 +77,26 @@ inline uint32_t SymbolAt(const DecodeTable &table, uint32_t v, uint32_t length) 
     return table.symbols[i < table.symbolCount ? i : 0];
 }
 
+// The entry of the code of length L that decodes to symbol.
+uint32_t MakeEntry(TableKind kind, uint32_t symbol, uint32_t length);
+
+// The entry of a code longer than kFastBits, from the 16 peeked bits.
+uint32_t SlowEntry(const DecodeTable &table, uint32_t peeked);
+
+// Decodes one code and consumes it; returns its entry.
+template <typename Reader>
+inline uint32_t DecodeEntry(Reader &in, const DecodeTable &table) {
+    uint32_t peeked = Peek16(in);
+    uint32_t entry = table.fast[peeked >> (16 - kFastBits)];
+    if (entry == 0) entry = SlowEntry(table, peeked);
+    ConsumeBits(in, EntryLength(entry));
+    return entry;
+}
+
 // Decodes one symbol and consumes its code.
 template <typename Reader>
 inline uint32_t DecodeSymbol(Reader &in, const DecodeTable &table) {
-    uint32_t v = Peek16(in) & 0xFFFE;
-    uint32_t entry = table.fast[v >> (16 - kFastBits)];
-    if (entry != 0) {
-        ConsumeBits(in, entry >> 9);
-        return entry & 0x1FF;
-    }
-    uint32_t length = CodeLength(table, v, kFastBits + 1);
-    ConsumeBits(in, length);
-    return SymbolAt(table, v, length);
+    return EntrySymbol(DecodeEntry(in, table));
 }
 
 // Reads a block header and its code lengths and rebuilds the tables of the

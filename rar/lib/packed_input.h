@@ -41,64 +41,71 @@ void RefillInput(InputState &in, bool firstFill);
 
 // The bit reader works on InputState itself (byte position and bit offset,
 // reading the buffer for every peek), or on a BitBuffer, which the
-// unpacker's loop uses: the next bits sit in a 64-bit register, so a symbol
-// costs a shift and a table lookup instead of a load from the buffer, and
-// the position is not reloaded after each byte stored in the window. Both
-// read the same bits from the same buffer.
+// unpacker's loop uses: the next bits sit left-aligned in a 64-bit register
+// that one unaligned 8-byte load tops up to at least 56 bits, so a whole
+// match (main code, length bits, distance code and distance bits: at most
+// 15 + 5 + 15 + 16 = 51 bits) or three literals decode between two refills
+// without a check per code. Both read the same bits from the same buffer.
 struct BitBuffer {
     const uint8_t *inBuffer;
-    uint64_t bits;     // the next bits, most significant first
-    uint32_t avail;    // how many of them are valid
-    uint32_t loadPos;  // the next byte of inBuffer to take into bits
+    const uint8_t *next;  // the first byte not yet taken into bits
+    uint64_t bits;        // the next bits, most significant first
+    uint32_t avail;       // how many of them are valid
 
     // Starts at a reader position of InputState.
     void Start(const uint8_t *buffer, uint32_t inPos, uint32_t inBit) {
         inBuffer = buffer;
+        next = buffer + inPos;
         bits = 0;
         avail = 0;
-        loadPos = inPos;
-        Fill();
+        Refill();
         bits <<= inBit;
         avail -= inBit;
     }
-    // Tops the register up to more than 32 valid bits. It reads at most 8
-    // bytes ahead of the reader, which the buffer's padding covers.
-    void Fill() {
-        if (avail > 32) return;
-        const uint8_t *p = inBuffer + loadPos;
-        uint64_t word = static_cast<uint64_t>(p[0]) << 24 | static_cast<uint64_t>(p[1]) << 16 |
-                        static_cast<uint64_t>(p[2]) << 8 | static_cast<uint64_t>(p[3]);
-        bits |= word << (32 - avail);
-        loadPos += 4;
-        avail += 32;
+    // Tops the register up to 56-63 valid bits. The bits below the valid
+    // ones are the stream's next bits too (or zeros), so OR-ing a later load
+    // over them changes nothing. It reads up to 8 bytes from next, at most
+    // 16 past the reader, which the buffer's padding covers.
+    void Refill() {
+        const uint8_t *p = next;
+        uint64_t word = static_cast<uint64_t>(p[0]) << 56 | static_cast<uint64_t>(p[1]) << 48 |
+                        static_cast<uint64_t>(p[2]) << 40 | static_cast<uint64_t>(p[3]) << 32 |
+                        static_cast<uint64_t>(p[4]) << 24 | static_cast<uint64_t>(p[5]) << 16 |
+                        static_cast<uint64_t>(p[6]) << 8 | static_cast<uint64_t>(p[7]);
+        bits |= word >> avail;
+        next += (63 - avail) >> 3;
+        avail |= 56;
     }
     // The reader's position in bits from the buffer's start.
-    uint32_t BitPosition() const { return loadPos * 8 - avail; }
+    uint32_t BitPosition() const { return static_cast<uint32_t>(next - inBuffer) * 8 - avail; }
     uint32_t InPos() const { return BitPosition() >> 3; }
     uint32_t InBit() const { return BitPosition() & 7; }
 };
 
-inline uint32_t Peek16(BitBuffer &in) {
-    if (in.avail < 16) in.Fill();
-    return static_cast<uint32_t>(in.bits >> 48);
-}
+// Callers refill before a group of codes; these never do.
+inline uint32_t Peek16(const BitBuffer &in) { return static_cast<uint32_t>(in.bits >> 48); }
 
 inline void ConsumeBits(BitBuffer &in, uint32_t n) {
     in.bits <<= n;
     in.avail -= n;
 }
 
+// An n-bit field, 0 <= n <= 16, without a branch for n = 0 (which reads 0).
+inline uint32_t ReadExtraBits(BitBuffer &in, uint32_t n) {
+    uint32_t value = static_cast<uint32_t>((in.bits >> 1) >> (63 - n));
+    ConsumeBits(in, n);
+    return value;
+}
+
 // The next 16 bits, not consumed.
-template <typename Reader>
-inline uint32_t Peek16(const Reader &in) {
+inline uint32_t Peek16(const InputState &in) {
     const uint8_t *p = in.inBuffer + in.inPos;
     uint32_t word = static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
                     static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);
     return ((word << in.inBit) >> 16) & 0xFFFF;
 }
 
-template <typename Reader>
-inline void ConsumeBits(Reader &in, uint32_t n) {
+inline void ConsumeBits(InputState &in, uint32_t n) {
     uint32_t bits = in.inBit + n;
     in.inPos += bits >> 3;
     in.inBit = bits & 7;

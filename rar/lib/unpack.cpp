@@ -1,4 +1,5 @@
-// The RAR 2.0 unpacker's main loop, its matches and the window flush.
+// The RAR 2.0 unpacker's main loop and its matches, decoding into the window
+// or, for a whole entry, straight into the caller's buffer.
 #include "unpack.h"
 
 #include <string.h>
@@ -10,63 +11,77 @@ namespace quorbenhal {
 
 namespace {
 
-// Length slots of long and history matches: base and extra bits.
-constexpr uint8_t kLengthBase[28] = {0,  1,  2,  3,  4,  5,  6,  7,  8,   10,  12,  14,  16,  20,
-                                     24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
-constexpr uint8_t kLengthBits[28] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
-                                     2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
-
-// Distance slots of long matches.
-constexpr uint32_t kDistanceBase[48] = {
-    0,      1,      2,      3,      4,      6,      8,      12,     16,     24,     32,     48,
-    64,     96,     128,    192,    256,    384,    512,    768,    1024,   1536,   2048,   3072,
-    4096,   6144,   8192,   12288,  16384,  24576,  32768,  49152,  65536,  98304,  131072, 196608,
-    262144, 327680, 393216, 458752, 524288, 589824, 655360, 720896, 786432, 851968, 917504, 983040};
-constexpr uint8_t kDistanceBits[48] = {0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,
-                                       5,  5,  6,  6,  7,  7,  8,  8,  9,  9,  10, 10,
-                                       11, 11, 12, 12, 13, 13, 14, 14, 15, 15, 16, 16,
-                                       16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16};
-
-// Short matches (length 2): distance base and extra bits.
-constexpr uint8_t kShortBase[8] = {0, 4, 8, 16, 32, 64, 128, 192};
-constexpr uint8_t kShortBits[8] = {2, 2, 3, 4, 5, 6, 6, 6};
-
 constexpr uint32_t kEndOfBlock = 269;
 constexpr uint32_t kAudioEndOfBlock = 256;
 
-// Copies length bytes from distance back, with the result of copying one
-// byte at a time (a distance below the length repeats the last bytes), but
-// in large pieces when neither the source nor the destination wraps.
-inline void CopyMatch(uint8_t *window, uint32_t pos, uint32_t distance, uint32_t length) {
-    // Distance 0 and distance 0x100000 read the byte being written: no change.
-    if (length == 0 || distance == 0 || distance == kWindowSize) return;
-    uint32_t src = (pos - distance) & kWindowMask;
-    if (pos + length <= kWindowSize && src + length <= kWindowSize) {
-        uint8_t *to = window + pos;
-        const uint8_t *from = window + src;
-        if (src > pos) {
-            // The source lies ahead (a distance reaching round the window):
-            // every byte is read before the copy overwrites it.
-            memmove(to, from, length);
-        } else if (distance >= length) {
-            memcpy(to, from, length);
-        } else if (distance == 1) {
-            memset(to, *from, length);
-        } else if (distance >= 8) {
-            // Overlapping, but each 8-byte piece reads bytes that earlier
-            // pieces have already written.
+// The longest match: length slot 27 with all extra bits set and both
+// distance bonuses (224 + 3 + 31 + 2), or a history match with all three.
+constexpr uint32_t kMaxMatch = 260;
+// Decoding pauses when the next code could overwrite bytes of the window
+// that have not been handed on: fewer than this many bytes are free.
+constexpr uint32_t kFlushMargin = 270;
+// The input buffer slides once the reader is past this byte.
+constexpr uint32_t kRefillPoint = 8162;
+
+// Copies length bytes from distance back inside one flat stretch of memory,
+// with the result of copying a byte at a time: a distance below the length
+// repeats the last bytes. Exact: nothing past the match's end is written
+// (in the window those bytes are history a later match may still read).
+inline void CopyMatch(uint8_t *to, uint32_t distance, uint32_t length) {
+    const uint8_t *from = to - distance;
+    if (distance >= 8) {
+        if (length >= 8) {
+            // Each piece reads bytes at least 8 back, written before it.
             uint32_t i = 0;
-            for (; i + 8 <= length; i += 8) memcpy(to + i, from + i, 8);
-            for (; i < length; ++i) to[i] = from[i];
+            do {
+                memcpy(to + i, from + i, 8);
+                i += 8;
+            } while (i + 8 <= length);
+            if (i < length) memcpy(to + length - 8, from + length - 8, 8);
+        } else if (length >= 4) {
+            uint32_t head, tail;
+            memcpy(&head, from, 4);
+            memcpy(&tail, from + length - 4, 4);
+            memcpy(to, &head, 4);
+            memcpy(to + length - 4, &tail, 4);
         } else {
             for (uint32_t i = 0; i < length; ++i) to[i] = from[i];
         }
-        return;
+    } else if (distance == 1) {
+        memset(to, to[-1], length);
+    } else {
+        for (uint32_t i = 0; i < length; ++i) to[i] = from[i];
     }
-    for (uint32_t i = 0; i < length; ++i) {
-        window[pos] = window[src];
-        pos = (pos + 1) & kWindowMask;
-        src = (src + 1) & kWindowMask;
+}
+
+// Direct decoding may write this many bytes past a match's end (the next
+// codes overwrite them): whole 16-byte pieces, no loop for the rest.
+constexpr uint32_t kCopyOverrun = 16;
+
+// As CopyMatch, for memory that has kCopyOverrun bytes to spare after the match.
+inline void CopyMatchOverrun(uint8_t *to, uint32_t distance, uint32_t length) {
+    const uint8_t *from = to - distance;
+    uint8_t *end = to + length;
+    if (distance >= 16) {
+        do {
+            memcpy(to, from, 16);
+            to += 16;
+            from += 16;
+        } while (to < end);
+    } else if (distance >= 8) {
+        do {
+            memcpy(to, from, 8);
+            to += 8;
+            from += 8;
+        } while (to < end);
+    } else if (distance == 1) {
+        uint64_t v = 0x0101010101010101ull * to[-1];
+        do {
+            memcpy(to, &v, 8);
+            to += 8;
+        } while (to < end);
+    } else {
+        for (uint32_t i = 0; i < length; ++i) to[i] = from[i];
     }
 }
 
@@ -91,7 +106,15 @@ void ResetUnpackState(UnpackState &u, bool solid) {
     u.prevMatchLength = 0;
     u.windowPos = 0;
     u.flushedPos = 0;
-    if (!u.windowClean) memset(u.window, 0, kWindowSize);
+    u.windowCleared = true;
+}
+
+// Clears the window of a non-solid entry as far as it was written.
+void ClearWindow(UnpackState &u) {
+    if (!u.windowCleared) return;
+    memset(u.window, 0, u.windowDirtyEnd);
+    u.windowDirtyEnd = 0;
+    u.windowCleared = false;
 }
 
 // After the entry's last byte: when the next code is the end of the block,
@@ -107,13 +130,305 @@ void LoadTrailingTables(UnpackState &u) {
     }
 }
 
+enum class Stop {
+    kDone,       // the entry's bytes are all there (or one match went past them)
+    kExhausted,  // the packed data ran out
+    kPause,      // the window is full of bytes not yet handed on
+    kHandOff,    // direct decoding: the buffer's last bytes are left to the window
+};
+
+// The decoding loop. Window: into the circular window from u.windowPos.
+// Direct: into out (outSize bytes, the entry's size) from *outPos, the
+// entry's first byte at out[0]; bytes a match reaches before it are the
+// zeros of a fresh window.
+//
+// Everything the loop changes lives in locals (the compiler cannot keep
+// fields of u in registers across stores through a byte pointer, which may
+// alias anything), and the checks the format needs before each code (input
+// refill, end of data, end of entry, window flush point, window end) are
+// folded into two limits: below fastEnd and inLimit no check can trigger
+// for the next code, so the common path tests two values per code; at the
+// limits the exact checks run, in the order the format defines them.
+template <bool kDirect>
+Stop Decode(RarArchive &a, uint8_t *out, size_t outSize, size_t *outPos) {
+    UnpackState &u = a.unpack;
+    InputState &input = u.input;
+    BitBuffer in;
+    in.Start(input.inBuffer, input.inPos, input.inBit);
+
+    size_t pos = kDirect ? *outPos : u.windowPos;
+    // The bytes still to produce, minus one, were remaining0 at base; the
+    // entry ends when that count drops below zero.
+    const int64_t remaining0 = u.remainingOutput - 1;
+    size_t base = pos;
+    bool wrapped = false;
+    const uint32_t windowStart = u.windowPos;  // where the entry's first byte goes in the window
+
+    uint32_t history[4];
+    memcpy(history, u.distanceHistory, sizeof history);
+    uint32_t historyIndex = u.historyIndex;
+    uint32_t prevDistance = u.prevMatchDistance;
+    uint32_t prevLength = u.prevMatchLength;
+    uint32_t channel = u.tables.currentChannel;
+    uint32_t channelCount = u.tables.channelCount;
+    int32_t crossDelta = u.crossChannelDelta;
+    AudioChannelState channels[4];
+    memcpy(channels, u.channels, sizeof channels);
+    const TableSet &tables = u.tables;
+
+    size_t fastEnd = 0;
+    const uint8_t *inLimit = input.inBuffer;
+    Stop stop = Stop::kDone;
+
+    auto saveReader = [&] {
+        uint32_t bit = in.BitPosition();
+        input.inPos = bit >> 3;
+        input.inBit = bit & 7;
+    };
+    auto restoreReader = [&] {
+        in.Start(input.inBuffer, input.inPos, input.inBit);
+        fastEnd = 0;  // the next code goes through the checks
+    };
+    // The checks before a code; false stops the loop. Sets the limits for
+    // the codes after it.
+    auto check = [&]() -> bool {
+        int64_t remaining = remaining0 - static_cast<int64_t>(pos - base);
+        if (remaining < 0) {
+            stop = Stop::kDone;
+            return false;
+        }
+        if (!kDirect && pos >= kWindowSize) {
+            pos -= kWindowSize;
+            base -= kWindowSize;
+            wrapped = true;
+        }
+        uint32_t inPos = in.InPos();
+        if (inPos > kRefillPoint) {
+            saveReader();
+            RefillInput(input, false);
+            restoreReader();
+            inPos = in.InPos();
+        }
+        // Every code consumes at least one bit, so stopping here bounds the
+        // work by the size of the packed data: a short or corrupt stream
+        // cannot make the loop decode stale input for as long as the header
+        // claims output.
+        if (inPos > input.dataEnd + kInputSlack) {
+            stop = Stop::kExhausted;
+            return false;
+        }
+        size_t limit;
+        if (kDirect) {
+            // The last bytes of the buffer come through the window, which
+            // treats a match past the entry's end as the format says.
+            if (pos + kMaxMatch + kCopyOverrun > outSize) {
+                stop = Stop::kHandOff;
+                return false;
+            }
+            limit = outSize - kMaxMatch - kCopyOverrun + 1;
+        } else {
+            uint32_t gap = (u.flushedPos - static_cast<uint32_t>(pos)) & kWindowMask;
+            if (u.flushedPos != pos && gap < kFlushMargin) {
+                stop = Stop::kPause;
+                return false;
+            }
+            if (gap == 0) gap = kWindowSize;
+            // Codes from below the limit neither reach the flush margin nor
+            // write past the window's end.
+            limit = pos + gap - kFlushMargin + 1;
+            if (limit > kWindowSize - kMaxMatch + 1) limit = kWindowSize - kMaxMatch + 1;
+        }
+        // Up to three literals decode per refill: all of them inside the entry.
+        if (static_cast<int64_t>(limit) > static_cast<int64_t>(pos) + remaining - 1) {
+            limit = remaining >= 1 ? pos + static_cast<size_t>(remaining) - 1 : 0;
+        }
+        fastEnd = limit;
+        uint32_t inEnd = input.dataEnd + kInputSlack < kRefillPoint ? input.dataEnd + kInputSlack : kRefillPoint;
+        inLimit = input.inBuffer + inEnd + 1;
+        return true;
+    };
+
+    for (;;) {
+        if (tables.audioMode) {
+            // The loop for N channels decodes whole frames (one byte of each
+            // channel, channel 0 first) with the channels fixed in the code;
+            // the bytes of a frame that a block starts or ends inside of go
+            // one at a time. One channel: its previous byte and delta stay in
+            // registers (the cross-channel delta is its own delta once a byte
+            // of it came last).
+            const DecodeTable *audioTables = tables.audioTables;
+            auto audioLoop = [&]<uint32_t N>() -> bool {
+                for (;;) {
+                    if (channel != 0 || pos + N > fastEnd || in.next + 8 >= inLimit ||
+                        (N == 1 && crossDelta != channels[0].channelDelta)) {
+                        if (pos >= fastEnd || in.next >= inLimit) {
+                            if (!check()) return false;
+                        }
+                        in.Refill();
+                        uint32_t symbol = DecodeSymbol(in, audioTables[channel]);
+                        if (symbol == kAudioEndOfBlock) return true;
+                        out[pos++] = DecodeAudioByte(channels[channel], crossDelta, symbol);
+                        channel = channel + 1 < N ? channel + 1 : 0;
+                        continue;
+                    }
+                    in.Refill();
+                    if constexpr (N == 1) {
+                        // Three codes fit in the refilled bits (3 x 15).
+                        uint32_t last = channels[0].prevByte;
+                        for (int k = 0; k < 3; ++k) {
+                            if (k > 0 && (pos >= fastEnd || in.next >= inLimit)) break;
+                            uint32_t symbol = DecodeSymbol(in, audioTables[0]);
+                            if (symbol == kAudioEndOfBlock) return true;
+                            last = DecodeAudioByte<true>(channels[0], crossDelta, symbol, last);
+                            out[pos++] = static_cast<uint8_t>(last);
+                        }
+                    } else {
+                        for (uint32_t k = 0; k < N; ++k) {
+                            if (k == 3) in.Refill();  // four codes may take 60 bits
+                            uint32_t symbol = DecodeSymbol(in, audioTables[k]);
+                            if (symbol == kAudioEndOfBlock) {
+                                channel = k;
+                                return true;
+                            }
+                            out[pos++] = DecodeAudioByte(channels[k], crossDelta, symbol);
+                        }
+                    }
+                }
+            };
+            bool more = channelCount == 1   ? audioLoop.template operator()<1>()
+                        : channelCount == 2 ? audioLoop.template operator()<2>()
+                        : channelCount == 3 ? audioLoop.template operator()<3>()
+                                            : audioLoop.template operator()<4>();
+            if (!more) goto stopped;
+        } else {
+            const DecodeTable &mainTable = tables.mainTable;
+            for (;;) {
+                if (pos >= fastEnd || in.next >= inLimit) {
+                    if (!check()) goto stopped;
+                }
+                in.Refill();
+                uint32_t entry = DecodeEntry(in, mainTable);
+                uint32_t symbol = EntrySymbol(entry);
+                if (symbol < 256) {
+                    out[pos++] = static_cast<uint8_t>(symbol);
+                    // Two more literals fit in the refilled bits (3 x 15).
+                    if (pos < fastEnd && in.next < inLimit) {
+                        entry = DecodeEntry(in, mainTable);
+                        symbol = EntrySymbol(entry);
+                        if (symbol >= 256) goto notLiteral;
+                        out[pos++] = static_cast<uint8_t>(symbol);
+                        if (pos < fastEnd && in.next < inLimit) {
+                            entry = DecodeEntry(in, mainTable);
+                            symbol = EntrySymbol(entry);
+                            if (symbol >= 256) goto notLiteral;
+                            out[pos++] = static_cast<uint8_t>(symbol);
+                        }
+                    }
+                    continue;
+                }
+            notLiteral:
+                uint32_t length;
+                uint32_t distance;
+                if (symbol >= 270) {
+                    // Literals before it may have used 30 of the bits.
+                    in.Refill();
+                    length = EntryValue(entry) + ReadExtraBits(in, EntryExtraBits(entry));
+                    uint32_t d = DecodeEntry(in, tables.distanceTable);
+                    distance = EntryDistance(d) + ReadExtraBits(in, EntryExtraBits(d));
+                    length += (distance >= 0x2000) + (distance >= 0x40000);
+                } else if (symbol >= 261) {
+                    if (symbol == kEndOfBlock) break;
+                    distance = EntryValue(entry) + ReadExtraBits(in, EntryExtraBits(entry));
+                    length = 2;
+                } else if (symbol == 256) {
+                    length = prevLength;
+                    distance = prevDistance;
+                } else {
+                    in.Refill();
+                    distance = history[(historyIndex - (symbol - 256)) & 3];
+                    uint32_t r = DecodeEntry(in, tables.repeatLengthTable);
+                    length = EntryValue(r) + ReadExtraBits(in, EntryExtraBits(r));
+                    length += (distance >= 0x101) + (distance >= 0x2000) + (distance >= 0x40000);
+                }
+                history[historyIndex & 3] = distance;
+                ++historyIndex;
+                prevDistance = distance;
+                prevLength = length;
+                // Distance 0 reads the byte being written, as 0x100000 does.
+                uint32_t reach = distance != 0 ? distance : kWindowSize;
+                if (kDirect && reach <= pos) {
+                    CopyMatchOverrun(out + pos, reach, length);
+                } else if (!kDirect && reach <= pos && pos + length <= kWindowSize) {
+                    CopyMatch(out + pos, reach, length);
+                } else if (kDirect && pos + length <= reach) {
+                    // All before the entry's first byte: the window, as the
+                    // entry before left it (zeros for a non-solid entry).
+                    uint32_t from = static_cast<uint32_t>((windowStart + pos - reach) & kWindowMask);
+                    uint32_t first = length < kWindowSize - from ? length : kWindowSize - from;
+                    if (u.windowCleared) {
+                        memset(out + pos, 0, length);
+                    } else {
+                        memcpy(out + pos, u.window + from, first);
+                        memcpy(out + pos + first, u.window, length - first);
+                    }
+                } else if (kDirect) {
+                    // Partly before the entry's first byte.
+                    for (uint32_t i = 0; i < length; ++i) {
+                        size_t at = pos + i;
+                        out[at] = at >= reach        ? out[at - reach]
+                                  : u.windowCleared ? 0
+                                                    : u.window[(windowStart + at - reach) & kWindowMask];
+                    }
+                } else {
+                    // The source or the destination wraps round the window's end.
+                    uint32_t to = static_cast<uint32_t>(pos);
+                    uint32_t from = (to - reach) & kWindowMask;
+                    for (uint32_t i = 0; i < length; ++i) {
+                        out[(to + i) & kWindowMask] = out[(from + i) & kWindowMask];
+                    }
+                }
+                pos += length;
+            }
+        }
+        // The end of a block: new tables, and perhaps a change of mode.
+        saveReader();
+        u.tables.currentChannel = channel;
+        LoadTables(input, u.tables);
+        channel = u.tables.currentChannel;
+        channelCount = u.tables.channelCount;
+        restoreReader();
+    }
+
+stopped:
+    saveReader();
+    memcpy(u.distanceHistory, history, sizeof history);
+    u.historyIndex = historyIndex;
+    u.prevMatchDistance = prevDistance;
+    u.prevMatchLength = prevLength;
+    u.tables.currentChannel = channel;
+    u.crossChannelDelta = crossDelta;
+    memcpy(u.channels, channels, sizeof channels);
+    u.remainingOutput = remaining0 - static_cast<int64_t>(pos - base) + 1;
+    if (kDirect) {
+        *outPos = pos;
+    } else {
+        u.windowPos = static_cast<uint32_t>(pos);
+        // Positions past the furthest write still hold zeros.
+        if (wrapped || pos >= kWindowSize) {
+            u.windowDirtyEnd = kWindowSize;
+        } else if (pos > u.windowDirtyEnd) {
+            u.windowDirtyEnd = static_cast<uint32_t>(pos);
+        }
+    }
+    return stop;
+}
+
 }  // namespace
 
 void StartUnpack(RarArchive &a, uint64_t unpackedSize) {
     UnpackState &u = a.unpack;
     bool solid = (a.fileHeader.flags & kFileSolid) != 0;
     ResetUnpackState(u, solid);
-    u.windowClean = false;
     u.inputExhausted = false;
     u.finished = false;
     u.remainingOutput = static_cast<int64_t>(unpackedSize);
@@ -123,127 +438,38 @@ void StartUnpack(RarArchive &a, uint64_t unpackedSize) {
 
 void DecodeSome(RarArchive &a) {
     UnpackState &u = a.unpack;
-    uint8_t *window = u.window;
-
-    // The loop keeps the reader (in a register bit buffer), the window
-    // position and the output count in locals and hands them back around
-    // every call that reads or changes them.
-    // The multimedia predictors live in locals too, which the compiler
-    // knows no window store can change.
-    BitBuffer in;
-    in.Start(u.input.inBuffer, u.input.inPos, u.input.inBit);
-    uint32_t pos = u.windowPos;
-    int64_t remaining = u.remainingOutput - 1;
-    uint32_t channel = u.tables.currentChannel;
-    AudioChannelState channels[4];
-    memcpy(channels, u.channels, sizeof channels);
-    int32_t crossChannelDelta = u.crossChannelDelta;
-    auto save = [&] {
-        u.input.inPos = in.InPos();
-        u.input.inBit = in.InBit();
-        u.windowPos = pos;
-        u.remainingOutput = remaining + 1;
-        u.tables.currentChannel = channel;
-    };
-    auto restore = [&] {
-        in.Start(u.input.inBuffer, u.input.inPos, u.input.inBit);
-        pos = u.windowPos;
-        remaining = u.remainingOutput - 1;
-        channel = u.tables.currentChannel;
-    };
-
-    bool paused = false;
-    while (remaining >= 0) {
-        pos &= kWindowMask;
-        in.Fill();
-        uint32_t inPos = in.InPos();
-        if (inPos > 8162) {
-            save();
-            RefillInput(u.input, false);
-            restore();
-            inPos = in.InPos();
-        }
-        // Every code consumes at least one bit, so stopping here bounds the
-        // work by the size of the packed data: a short or corrupt stream
-        // cannot make the loop decode stale input for as long as the header
-        // claims output.
-        if (inPos > u.input.dataEnd + kInputSlack) {
-            u.inputExhausted = true;
-            break;
-        }
-        // The next code may write up to 260 bytes: pause while they cannot
-        // overwrite bytes not yet handed on.
-        if (u.flushedPos != pos && ((u.flushedPos - pos) & kWindowMask) < 270) {
-            paused = true;
-            break;
-        }
-        if (u.tables.audioMode) {
-            uint32_t symbol = DecodeSymbol(in, u.tables.audioTables[channel]);
-            if (symbol == kAudioEndOfBlock) {
-                save();
-                LoadTables(u.input, u.tables);
-                restore();
-                continue;
-            }
-            window[pos++] = DecodeAudioByte(channels[channel], crossChannelDelta, symbol);
-            if (++channel >= u.tables.channelCount) channel = 0;
-            --remaining;
-            continue;
-        }
-
-        uint32_t symbol = DecodeSymbol(in, u.tables.mainTable);
-        if (symbol < 256) {
-            window[pos++] = static_cast<uint8_t>(symbol);
-            --remaining;
-            continue;
-        }
-        uint32_t length;
-        uint32_t distance;
-        if (symbol >= 270) {
-            uint32_t slot = symbol - 270;
-            length = kLengthBase[slot] + 3u;
-            if (kLengthBits[slot] > 0) length += ReadBits(in, kLengthBits[slot]);
-            uint32_t distanceSlot = DecodeSymbol(in, u.tables.distanceTable);
-            distance = kDistanceBase[distanceSlot] + 1;
-            if (kDistanceBits[distanceSlot] > 0) distance += ReadBits(in, kDistanceBits[distanceSlot]);
-            if (distance >= 0x2000) ++length;
-            if (distance >= 0x40000) ++length;
-        } else if (symbol == 256) {
-            length = u.prevMatchLength;
-            distance = u.prevMatchDistance;
-        } else if (symbol < 261) {
-            distance = u.distanceHistory[(u.historyIndex - (symbol - 256)) & 3];
-            uint32_t slot = DecodeSymbol(in, u.tables.repeatLengthTable);
-            length = kLengthBase[slot] + 2u;
-            if (kLengthBits[slot] > 0) length += ReadBits(in, kLengthBits[slot]);
-            if (distance >= 0x101) ++length;
-            if (distance >= 0x2000) ++length;
-            if (distance >= 0x40000) ++length;
-        } else if (symbol < kEndOfBlock) {
-            uint32_t slot = symbol - 261;
-            distance = kShortBase[slot] + 1u + ReadBits(in, kShortBits[slot]);
-            length = 2;
-        } else {
-            save();
-            LoadTables(u.input, u.tables);
-            restore();
-            continue;
-        }
-        u.distanceHistory[u.historyIndex & 3] = distance;
-        ++u.historyIndex;
-        u.prevMatchDistance = distance;
-        u.prevMatchLength = length;
-        remaining -= length;
-        CopyMatch(window, pos, distance, length);
-        pos = (pos + length) & kWindowMask;
-    }
-    save();
-    memcpy(u.channels, channels, sizeof channels);
-    u.crossChannelDelta = crossChannelDelta;
-    if (paused) return;
-
+    ClearWindow(u);
+    Stop stop = Decode<false>(a, u.window, 0, nullptr);
+    if (stop == Stop::kPause) return;
     u.finished = true;
+    u.inputExhausted = stop == Stop::kExhausted;
     if (!u.inputExhausted) LoadTrailingTables(u);
+}
+
+size_t DecodeDirect(RarArchive &a, uint8_t *out, size_t size) {
+    UnpackState &u = a.unpack;
+    size_t pos = 0;
+    uint32_t start = u.windowPos;
+    Decode<true>(a, out, size, &pos);
+    // The window takes over as if the bytes had been decoded into it: its
+    // last 1 MiB at the same positions, the rest as the entry before left it.
+    size_t kept = pos < kWindowSize ? pos : kWindowSize;
+    const uint8_t *from = out + pos - kept;
+    uint32_t at = static_cast<uint32_t>((start + (pos - kept)) & kWindowMask);
+    uint32_t first = kept < kWindowSize - at ? static_cast<uint32_t>(kept) : kWindowSize - at;
+    if (u.windowCleared) {
+        // A non-solid entry starts at the window's start: what it did not
+        // reach is cleared now.
+        if (u.windowDirtyEnd > kept) memset(u.window + kept, 0, u.windowDirtyEnd - kept);
+        u.windowDirtyEnd = 0;
+        u.windowCleared = false;
+    }
+    memcpy(u.window + at, from, first);
+    memcpy(u.window, from + first, kept - first);
+    if (kept > first || at + first > u.windowDirtyEnd) u.windowDirtyEnd = kept > first ? kWindowSize : at + first;
+    u.windowPos = static_cast<uint32_t>((start + pos) & kWindowMask);
+    u.flushedPos = u.windowPos;
+    return pos;
 }
 
 }  // namespace quorbenhal

@@ -4,6 +4,7 @@
 // bytes not yet handed on, and the output stage takes them from there.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include "audio.h"
@@ -35,9 +36,14 @@ struct UnpackState {
     uint32_t prevMatchDistance;
     uint32_t prevMatchLength;
 
-    // The window holds only zeros (freshly allocated, or cleared and not
-    // written since), so a non-solid entry need not clear it again.
-    bool windowClean;
+    // Window positions from here on hold zeros (written neither since the
+    // window was allocated nor since it was last cleared), so clearing it
+    // for a non-solid entry costs what the entry before wrote, not 1 MiB.
+    uint32_t windowDirtyEnd;
+    // The window's contents count as zeros: a non-solid entry has begun and
+    // the clearing waits for the first decoding into the window, since an
+    // entry decoded straight into its buffer overwrites most of it anyway.
+    bool windowCleared;
     // The entry's decoding has ended: its output is complete, or its packed
     // data ran out (inputExhausted).
     bool finished;
@@ -55,5 +61,13 @@ void StartUnpack(RarArchive &a, uint64_t unpackedSize);
 // window[flushedPos, windowPos) (wrapping round the window's end); the caller
 // takes them and moves flushedPos up to windowPos before the next call.
 void DecodeSome(RarArchive &a);
+
+// Decodes the start of the entry that StartUnpack has just begun straight
+// into out, which holds the entry's size, and returns how many bytes it
+// decoded. It stops short of the last bytes (where a match may go past the
+// entry's end), or where the packed data runs out, and leaves the window as
+// if those bytes had been decoded into it and handed on: DecodeSome goes on
+// from there, and later solid entries see the same history.
+size_t DecodeDirect(RarArchive &a, uint8_t *out, size_t size);
 
 }  // namespace quorbenhal

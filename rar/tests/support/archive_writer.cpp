@@ -5,7 +5,6 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "cipher.h"
 #include "rar_writer.h"
 
 namespace rarwriter {
@@ -20,6 +19,18 @@ const uint32_t *CrcTable() {
     }
     return table;
 }
+
+// The cipher's starting permutation, typed in from the format's table (not
+// taken from the library, so that a fault in the library's copy shows).
+const char kInitialSubstitution[] =
+    "D7139523" "49C5C0CD" "F91C1077" "30DD022A" "E801B1E9" "0E58DB19" "DFC3F45A" "57EF9989"
+    "FFC79346" "5C42F60D" "D8283E1D" "D9E65606" "4718ABC4" "6571DA7B" "5D5BA3B2" "CA432CEB"
+    "6BFA4BEA" "31A77DD3" "53729D90" "20C18F24" "9E7CF7BB" "59D68D2F" "79E43D82" "D5C2AEFB"
+    "616E36E5" "7339985E" "69F3D437" "D1F53F0B" "A4C81F9C" "51B0E315" "4C638BBC" "7F11F833"
+    "CF78BDD2" "08E22948" "B7CB87A5" "A63C6207" "7A269BAA" "45ACFCEE" "27863B80" "EC1BF050"
+    "830355CE" "914F9A8E" "9FDCC985" "4A401481" "E0B98A67" "ADB62B22" "FE52C697" "E7B43A0A"
+    "761A660C" "328416BF" "886FA2B3" "2D04946C" "A1384E7E" "F2DE0FAF" "921721F1" "B5BE4DE1"
+    "002EA9BA" "445FED41" "35D0FDA8" "09126434" "74B8A060" "6D251E6A" "8C689605" "CC757054";
 
 uint32_t Le32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
 uint32_t Rotl(uint32_t v, int n) { return (v << n) | (v >> (32 - n)); }
@@ -46,7 +57,7 @@ struct Cipher {
     }
     explicit Cipher(std::string_view password) {
         if (password.size() > 255) throw std::invalid_argument("password longer than 255 bytes");
-        std::memcpy(sub, quorbenhal::initialSubstitution, 256);
+        for (int i = 0; i < 256; ++i) sub[i] = static_cast<uint8_t>(std::stoi(std::string(kInitialSubstitution + 2 * i, 2), nullptr, 16));
         uint8_t w[256 + 16] = {};  // the password, its zero terminator and zero padding
         std::memcpy(w, password.data(), password.size());
         for (unsigned j = 0; j < 256; ++j) {

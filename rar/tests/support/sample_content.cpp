@@ -54,6 +54,25 @@ std::string Runs(size_t size, uint32_t seed) {
     return out;
 }
 
+std::string FarRepeats(size_t size, uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::string out;
+    while (out.size() < size) {
+        const size_t piece = 256 + rng() % 4096;
+        if (out.size() < (256u << 10) || rng() % 4 == 0) {
+            for (size_t i = 0; i < piece; ++i) out += static_cast<char>(rng() % 4 ? rng() % 64 : rng());
+            continue;
+        }
+        const size_t back = std::min<size_t>(out.size(), (64u << 10) + rng() % (960u << 10));
+        const size_t from = out.size() - back;
+        for (size_t i = 0; i < piece && from + i < out.size(); ++i) {
+            out += rng() % 200 == 0 ? static_cast<char>(rng()) : out[from + i];
+        }
+    }
+    out.resize(size);
+    return out;
+}
+
 std::string Pcm(size_t size, int channels, int bytesPerSample, uint32_t seed) {
     std::mt19937 rng(seed);
     std::normal_distribution<double> noise(0.0, 0.01);
