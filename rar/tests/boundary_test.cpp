@@ -221,3 +221,24 @@ TEST(Boundary, ANonSolidEntryStartsFromZerosWhateverTheWindowHeld) {
         EXPECT_EQ(got[2].data, std::string(5, '\0')) << way;
     }
 }
+
+// The reader stops at the entry's packed size, whatever follows it in the
+// source: here the rest of the entry's own stream, which would decode the
+// entry in full and pass its CRC if the reader went on into it. The stream
+// is longer than the input buffer, so the reader asks for more.
+TEST(Boundary, TheReaderStopsAtThePackedSizeEvenWhereTheStreamGoesOn) {
+    const std::string text = samples::Text(200000, 7);
+    const BuiltArchive whole = BuildArchiveWithLayout({.entries = {Compressed("text", text)}});
+    const std::string stream = whole.bytes.substr(whole.entries[0].dataOffset, whole.entries[0].packedSize);
+    const size_t kept = stream.size() - 200;
+    EntrySpec cut = Compressed("text", text);
+    cut.packedData = stream.substr(0, kept);
+    const BuiltArchive head = BuildArchiveWithLayout({.entries = {cut}});
+    ASSERT_EQ(head.entries[0].dataOffset + kept, head.bytes.size()) << "the writer added bytes after the entry";
+    const std::string bytes = head.bytes + stream.substr(kept);
+    for (int way : {0, 1}) {
+        const std::vector<Result> got = ExtractAll(bytes, way);
+        ASSERT_FALSE(got.empty()) << way;
+        EXPECT_NE(got[0].code, RAR_OK) << way;
+    }
+}
