@@ -7,6 +7,15 @@
 
 #include "quorbenhal.h"
 
+// For the few functions of the decoding loops that must be inlined even
+// where the compiler's size heuristics would call them (a call puts the bit
+// buffer into memory for the whole loop).
+#if defined(__GNUC__)
+#define QUORBENHAL_ALWAYS_INLINE __attribute__((always_inline)) inline
+#else
+#define QUORBENHAL_ALWAYS_INLINE inline
+#endif
+
 namespace quorbenhal {
 
 constexpr uint32_t kInBufferSize = 8192;
@@ -66,7 +75,7 @@ struct BitBuffer {
     // ones are the stream's next bits too (or zeros), so OR-ing a later load
     // over them changes nothing. It reads up to 8 bytes from next, at most
     // 16 past the reader, which the buffer's padding covers.
-    void Refill() {
+    QUORBENHAL_ALWAYS_INLINE void Refill() {
         const uint8_t *p = next;
         uint64_t word = static_cast<uint64_t>(p[0]) << 56 | static_cast<uint64_t>(p[1]) << 48 |
                         static_cast<uint64_t>(p[2]) << 40 | static_cast<uint64_t>(p[3]) << 32 |
