@@ -29,6 +29,9 @@ struct AudioChannelState {
     // The prediction's factors of the deltas D0-D3 (D0 the latest):
     // w1 + w2, w3 - w2, w4 - w3 and -w4.
     int32_t deltaWeights[4];
+    // The factor of D0 when the cross-channel delta is D0 too (a channel
+    // that follows itself): w1 + w2 + w5.
+    int32_t ownDeltaWeight;
     int32_t channelDelta; // difference of the channel's last two bytes, as a signed byte
     uint32_t samplesSeen;
     uint32_t prevByte;
@@ -112,6 +115,7 @@ inline void Adapt(AudioChannelState &ch) {
     ch.deltaWeights[1] = w[2] - w[1];
     ch.deltaWeights[2] = w[3] - w[2];
     ch.deltaWeights[3] = -w[3];
+    ch.ownDeltaWeight = w[0] + w[1] + w[4];
     for (int i = 0; i < 3; ++i) ch.delta[i] = ch.delta[kAdaptPeriod + i];
 }
 
@@ -130,16 +134,20 @@ inline uint8_t DecodeAudioByte(AudioChannelState &ch, int32_t &crossChannelDelta
     int16_t *d = ch.delta + slot;
     d[3] = static_cast<int16_t>(delta0);
     const int32_t *c = ch.deltaWeights;
-    int32_t p = 8 * static_cast<int32_t>(prevByte) + c[0] * delta0 + c[1] * d[2] + c[2] * d[1] + c[3] * d[0] +
-                ch.weights[4] * crossChannelDelta;
-    // >> on a negative value rounds toward minus infinity (arithmetic shift).
-    uint32_t predicted = static_cast<uint32_t>(p >> 3) & 0xFF;
-    uint32_t out = (predicted - s) & 0xFF;
+    // The prediction is (8 * prevByte + x) >> 3, which is prevByte + (x >> 3)
+    // since 8 * prevByte is a multiple of 8 (>> on a negative value rounds
+    // toward minus infinity: an arithmetic shift). So the new delta, the
+    // output minus prevByte, is (x >> 3) - s as a signed byte: the chain
+    // from one byte to the next runs through the deltas alone.
+    int32_t x = c[1] * d[2] + c[2] * d[1] + c[3] * d[0];
+    x += kOneChannel ? ch.ownDeltaWeight * delta0 : c[0] * delta0 + ch.weights[4] * crossChannelDelta;
+    uint32_t change = static_cast<uint32_t>(x >> 3) - s;
+    uint32_t out = (prevByte + change) & 0xFF;
 
     ch.error[slot] = static_cast<int16_t>(static_cast<int8_t>(static_cast<uint8_t>(s)) * 8);
     ch.cross[slot] = static_cast<int16_t>(crossChannelDelta);
 
-    ch.channelDelta = static_cast<int8_t>(static_cast<uint8_t>(out - prevByte));
+    ch.channelDelta = static_cast<int8_t>(static_cast<uint8_t>(change));
     crossChannelDelta = ch.channelDelta;
     ch.prevByte = out;
 
