@@ -85,6 +85,127 @@ inline void CopyMatchOverrun(uint8_t *to, uint32_t distance, uint32_t length) {
     }
 }
 
+// One channel that follows itself (its cross-channel delta is its own last
+// delta) through a whole adaptation period: 32 codes and bytes from slot 0,
+// with the deltas D0-D3 and the previous byte kept in registers and the
+// slots known in the code, then the adaptation. Stops early, with the state
+// as DecodeAudioByte would leave it, at the end of the block (its code
+// consumed, *endOfBlock set) or when the input nears inLimit. The caller has
+// checked that the 32 bytes fit below the output limit and that the input
+// is below inLimit. Returns the bytes produced.
+QUORBENHAL_ALWAYS_INLINE uint32_t DecodeOwnPeriod(BitBuffer &in, const DecodeTable &table, AudioChannelState &ch,
+                                                  int32_t &crossDelta, uint8_t *out, const uint8_t *inLimit,
+                                                  bool *endOfBlock) {
+    int32_t d0 = ch.channelDelta, d1 = ch.delta[2], d2 = ch.delta[1], d3 = ch.delta[0];
+    const int32_t own = ch.ownDeltaWeight, c1 = ch.deltaWeights[1], c2 = ch.deltaWeights[2],
+                  c3 = ch.deltaWeights[3];
+    uint32_t prev = ch.prevByte;
+    uint32_t i = 0;
+#pragma GCC unroll 11
+    for (uint32_t group = 0; group < 11; ++group) {
+        if (group > 0 && in.next >= inLimit) goto stopped;
+        // Three codes fit in the refilled bits (3 x 15).
+        in.Refill();
+#pragma GCC unroll 3
+        for (uint32_t k = 0; k < 3; ++k) {
+            if (group * 3 + k < kAdaptPeriod) {
+                uint32_t symbol = DecodeSymbol(in, table);
+                if (symbol == kAudioEndOfBlock) {
+                    *endOfBlock = true;
+                    goto stopped;
+                }
+                ch.delta[3 + i] = static_cast<int16_t>(d0);
+                ch.cross[i] = static_cast<int16_t>(d0);
+                ch.error[i] = static_cast<int16_t>(static_cast<int8_t>(static_cast<uint8_t>(symbol)) * 8);
+                int32_t x = own * d0 + c1 * d1 + c2 * d2 + c3 * d3;
+                uint32_t change = static_cast<uint32_t>(x >> 3) - symbol;
+                prev += change;
+                out[i] = static_cast<uint8_t>(prev);
+                d3 = d2;
+                d2 = d1;
+                d1 = d0;
+                d0 = static_cast<int8_t>(static_cast<uint8_t>(change));
+                ++i;
+            }
+        }
+    }
+stopped:
+    ch.samplesSeen += i;
+    ch.prevByte = prev & 0xFF;
+    ch.channelDelta = d0;
+    crossDelta = d0;
+    if (i == kAdaptPeriod) Adapt(ch);
+    return i;
+}
+
+// N interleaved channels (2-4) through a whole adaptation period: 32
+// frames (one byte of each channel, channel 0 first) from slot 0 of every
+// channel, with the slots known in the code and each channel's deltas and
+// previous byte kept in locals, then the adaptations. Stops early, with the
+// state as DecodeAudioByte would leave it, at the end of the block (its code
+// consumed, *endOfBlock set, *channel the channel of the next byte) or, at a
+// frame's start, when the input nears inLimit. The caller has checked that
+// the 32 frames fit below the output limit and that the input is below
+// inLimit. Returns the bytes produced.
+template <uint32_t N>
+QUORBENHAL_ALWAYS_INLINE uint32_t DecodeFramePeriod(BitBuffer &in, const DecodeTable *tables, AudioChannelState *ch,
+                                                    int32_t &crossDelta, uint8_t *out, const uint8_t *inLimit,
+                                                    bool *endOfBlock, uint32_t *channel) {
+    int32_t d0[N], d1[N], d2[N], d3[N];
+    uint32_t prev[N];
+    for (uint32_t k = 0; k < N; ++k) {
+        d0[k] = ch[k].channelDelta;
+        d1[k] = ch[k].delta[2];
+        d2[k] = ch[k].delta[1];
+        d3[k] = ch[k].delta[0];
+        prev[k] = ch[k].prevByte;
+    }
+    int32_t cross = crossDelta;
+    uint32_t frame = 0, k = 0;
+#pragma GCC unroll 4
+    for (frame = 0; frame < kAdaptPeriod; ++frame) {
+        if (frame > 0 && in.next >= inLimit) break;
+        in.Refill();
+#pragma GCC unroll 4
+        for (k = 0; k < N; ++k) {
+            if (k == 3) in.Refill();  // four codes may take 60 bits
+            uint32_t symbol = DecodeSymbol(in, tables[k]);
+            if (symbol == kAudioEndOfBlock) {
+                *endOfBlock = true;
+                goto stopped;
+            }
+            AudioChannelState &c = ch[k];
+            c.delta[3 + frame] = static_cast<int16_t>(d0[k]);
+            c.cross[frame] = static_cast<int16_t>(cross);
+            c.error[frame] = static_cast<int16_t>(static_cast<int8_t>(static_cast<uint8_t>(symbol)) * 8);
+            int32_t x = c.deltaWeights[0] * d0[k] + c.deltaWeights[1] * d1[k] + c.deltaWeights[2] * d2[k] +
+                        c.deltaWeights[3] * d3[k] + c.weights[4] * cross;
+            uint32_t change = static_cast<uint32_t>(x >> 3) - symbol;
+            prev[k] += change;
+            out[frame * N + k] = static_cast<uint8_t>(prev[k]);
+            d3[k] = d2[k];
+            d2[k] = d1[k];
+            d1[k] = d0[k];
+            d0[k] = static_cast<int8_t>(static_cast<uint8_t>(change));
+            cross = d0[k];
+        }
+    }
+    k = 0;
+stopped:
+    for (uint32_t j = 0; j < N; ++j) {
+        // The channels before k have one byte more of the unfinished frame:
+        // the last one of their period, when the block ends in frame 31.
+        uint32_t done = frame + (j < k);
+        ch[j].samplesSeen += done;
+        ch[j].prevByte = prev[j] & 0xFF;
+        ch[j].channelDelta = d0[j];
+        if (done == kAdaptPeriod) Adapt(ch[j]);
+    }
+    crossDelta = cross;
+    *channel = k;
+    return frame * N + k;
+}
+
 // Forgets what the entry before left (tables, history, predictors, window)
 // unless the entry continues the solid stream.
 void ResetUnpackState(UnpackState &u, bool solid) {
@@ -273,6 +394,13 @@ Stop Decode(RarArchive &a, uint8_t *out, size_t outSize, size_t *outPos) {
                     }
                     in.Refill();
                     if constexpr (N == 1) {
+                        if ((channels[0].samplesSeen & (kAdaptPeriod - 1)) == 0 && pos + kAdaptPeriod <= fastEnd) {
+                            bool endOfBlock = false;
+                            pos += DecodeOwnPeriod(in, audioTables[0], channels[0], crossDelta, out + pos, inLimit,
+                                                   &endOfBlock);
+                            if (endOfBlock) return true;
+                            continue;
+                        }
                         // Three codes fit in the refilled bits (3 x 15).
                         uint32_t last = channels[0].prevByte;
                         for (int k = 0; k < 3; ++k) {
@@ -283,6 +411,17 @@ Stop Decode(RarArchive &a, uint8_t *out, size_t outSize, size_t *outPos) {
                             out[pos++] = static_cast<uint8_t>(last);
                         }
                     } else {
+                        bool aligned = pos + N * kAdaptPeriod <= fastEnd;
+                        for (uint32_t k = 0; k < N; ++k) {
+                            aligned = aligned && (channels[k].samplesSeen & (kAdaptPeriod - 1)) == 0;
+                        }
+                        if (aligned) {
+                            bool endOfBlock = false;
+                            pos += DecodeFramePeriod<N>(in, audioTables, channels, crossDelta, out + pos, inLimit,
+                                                        &endOfBlock, &channel);
+                            if (endOfBlock) return true;
+                            continue;
+                        }
                         for (uint32_t k = 0; k < N; ++k) {
                             if (k == 3) in.Refill();  // four codes may take 60 bits
                             uint32_t symbol = DecodeSymbol(in, audioTables[k]);

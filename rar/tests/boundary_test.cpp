@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <random>
 
+#include "audio.h"
 #include "quorbenhal.h"
 
 #include "rar_test_util.h"
@@ -85,6 +86,40 @@ TEST(Boundary, PackedSizesAroundTheInputBuffersSlidePoints) {
         for (size_t i = 0; i < got.size(); ++i) {
             EXPECT_EQ(got[i].code, RAR_OK) << way << " " << packed[i];
             EXPECT_TRUE(got[i].data == plan.entries[i].data) << way << " " << packed[i];
+        }
+    }
+}
+
+// One-channel multimedia decodes a whole adaptation period (32 codes) at a
+// time. With codes of 15 bits a period takes 60 bytes of input, more than
+// the buffer holds past the point where it slides: the decoder must stop
+// inside the period for the slide. The code lengths are written with a
+// varying mix of literal lengths and repeats, so that the periods fall on
+// the slide point at every phase.
+TEST(Boundary, LongMultimediaCodesAcrossTheInputBuffersSlidePoint) {
+    std::mt19937 rng(5);
+    std::vector<uint32_t> symbols(4600);
+    for (uint32_t &symbol : symbols) symbol = rng() % 256;
+    std::string expected;
+    quorbenhal::AudioChannelState channel{};
+    int32_t cross = 0;
+    for (uint32_t symbol : symbols) expected += char(quorbenhal::DecodeAudioByte(channel, cross, symbol));
+    for (int literal = 1; literal < 64; literal += 3) {
+        SCOPED_TRACE(literal);
+        BitWriter w;
+        w.Write(2, 2);  // multimedia, fresh lengths
+        w.Write(0, 2);  // one channel
+        for (int i = 0; i < 19; ++i) w.Write(5, 4);
+        int written = 0;
+        for (; written < literal; ++written) w.Write(15, 5);  // every symbol's code is 15 bits
+        for (; written < 257; written += 6) w.Write(16, 5), w.Write(3, 2);  // repeat the last length 6 times
+        for (uint32_t symbol : symbols) w.Write(symbol, 15);
+        const std::string bytes = BuildArchive({.entries = {{.name = "a", .data = expected, .packedData = w.Bytes()}}});
+        for (int way : {0, 1}) {
+            const std::vector<Result> got = ExtractAll(bytes, way);
+            ASSERT_EQ(got.size(), 1u);
+            EXPECT_EQ(got[0].code, RAR_OK) << way;
+            EXPECT_TRUE(got[0].data == expected) << way;
         }
     }
 }

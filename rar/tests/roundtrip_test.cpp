@@ -82,6 +82,23 @@ TEST_F(RoundTrip, SolidChainPastTheWindowAndPasswordsOfSeveralBlocks) {
 }
 
 // Archives of random make-up from fixed seeds: contents, methods, 1-4 channel and LZ block plans, joins and passwords.
+// Multimedia blocks of 2-4 channels that end inside a frame or at the edge
+// of the predictors' 32-byte adaptation period (the next block of the same
+// channels goes on with the channel after the last byte), then LZ and again
+// multimedia: every channel adapts after its own 32nd byte.
+TEST_F(RoundTrip, MultimediaBlocksEndingInsideAFrameAndAtThePeriodsEdge) {
+    ArchiveSpec plan;
+    for (int n = 2; n <= 4; ++n) {
+        const uint32_t period = 32u * uint32_t(n);
+        for (uint32_t cut : {2 * period - uint32_t(n) + 1, 2 * period - 1, 3 * period, 3 * period + 1}) {
+            CompressOptions o{.segments = {{cut, n}, {5000, n}, {700, 0}, {3000, n}}};
+            plan.entries.push_back(Compressed(std::to_string(n) + "-" + std::to_string(cut),
+                                              samples::Pcm(cut + 9000, n, 1, cut), o));
+        }
+    }
+    ExpectAllEntries(plan);
+}
+
 TEST_F(RoundTrip, RandomArchivesFromFixedSeeds) {
     for (uint32_t seed = 1; seed <= 60; ++seed) {
         SCOPED_TRACE(seed);
