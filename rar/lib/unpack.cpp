@@ -140,8 +140,10 @@ stopped:
 
 // N interleaved channels (2-4) through a whole adaptation period: 32
 // frames (one byte of each channel, channel 0 first) from slot 0 of every
-// channel, with the slots known in the code and each channel's deltas and
-// previous byte kept in locals, then the adaptations. Stops early, with the
+// channel, with the slots known in the code and each channel's latest delta
+// and previous byte kept in locals (the older deltas come from the record,
+// where the frame before stored them: sixteen would not fit in registers),
+// then the adaptations. Stops early, with the
 // state as DecodeAudioByte would leave it, at the end of the block (its code
 // consumed, *endOfBlock set, *channel the channel of the next byte) or, at a
 // frame's start, when the input nears inLimit. The caller has checked that
@@ -151,13 +153,10 @@ template <uint32_t N>
 QUORBENHAL_ALWAYS_INLINE uint32_t DecodeFramePeriod(BitBuffer &in, const DecodeTable *tables, AudioChannelState *ch,
                                                     int32_t &crossDelta, uint8_t *out, const uint8_t *inLimit,
                                                     bool *endOfBlock, uint32_t *channel) {
-    int32_t d0[N], d1[N], d2[N], d3[N];
+    int32_t d0[N];
     uint32_t prev[N];
     for (uint32_t k = 0; k < N; ++k) {
         d0[k] = ch[k].channelDelta;
-        d1[k] = ch[k].delta[2];
-        d2[k] = ch[k].delta[1];
-        d3[k] = ch[k].delta[0];
         prev[k] = ch[k].prevByte;
     }
     int32_t cross = crossDelta;
@@ -178,14 +177,12 @@ QUORBENHAL_ALWAYS_INLINE uint32_t DecodeFramePeriod(BitBuffer &in, const DecodeT
             c.delta[3 + frame] = static_cast<int16_t>(d0[k]);
             c.cross[frame] = static_cast<int16_t>(cross);
             c.error[frame] = static_cast<int16_t>(static_cast<int8_t>(static_cast<uint8_t>(symbol)) * 8);
-            int32_t x = c.deltaWeights[0] * d0[k] + c.deltaWeights[1] * d1[k] + c.deltaWeights[2] * d2[k] +
-                        c.deltaWeights[3] * d3[k] + c.weights[4] * cross;
+            int32_t x = c.deltaWeights[0] * d0[k] + c.deltaWeights[1] * c.delta[2 + frame] +
+                        c.deltaWeights[2] * c.delta[1 + frame] + c.deltaWeights[3] * c.delta[frame] +
+                        c.weights[4] * cross;
             uint32_t change = static_cast<uint32_t>(x >> 3) - symbol;
             prev[k] += change;
             out[frame * N + k] = static_cast<uint8_t>(prev[k]);
-            d3[k] = d2[k];
-            d2[k] = d1[k];
-            d1[k] = d0[k];
             d0[k] = static_cast<int8_t>(static_cast<uint8_t>(change));
             cross = d0[k];
         }
