@@ -98,6 +98,33 @@ TEST(KnownAnswer, SmallDecodeTables) {
     }
 }
 
+// The error sums by eight and by sixteen samples per instruction equal the
+// sums one sample at a time, for records at the extremes (terms up to 1279,
+// sums above 32,767 that need all 16 bits) and random ones.
+TEST(KnownAnswer, ErrorSumsInEveryFormAgree) {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 200; ++round) {
+        AudioChannelState ch{};
+        for (uint32_t i = 0; i < kAdaptPeriod + 3; ++i) {
+            const int32_t delta = round == 0 ? (i % 2 ? 127 : -128) : round == 1 ? -128 : int32_t(rng() % 256) - 128;
+            ch.delta[i] = int16_t(delta);
+            if (i < kAdaptPeriod) {
+                ch.error[i] = int16_t(round < 2 ? -1024 : int8_t(rng()) * 8);
+                ch.cross[i] = int16_t(round < 2 ? 127 : int32_t(rng() % 256) - 128);
+            }
+        }
+        uint32_t plain[11], used[11];
+        ErrorSumsPlain(ch, plain);
+        ErrorSums(ch, used);
+        EXPECT_EQ(std::vector<uint32_t>(used, used + 11), std::vector<uint32_t>(plain, plain + 11)) << round;
+#if defined(__SSE2__)
+        uint32_t narrow[11];
+        ErrorSumsNarrow(ch, narrow);
+        EXPECT_EQ(std::vector<uint32_t>(narrow, narrow + 11), std::vector<uint32_t>(plain, plain + 11)) << round;
+#endif
+    }
+}
+
 // From a fresh record: a symbol s gives (0 - s) & 0xFF, and with all weights
 // 0 the next byte is predicted as the byte before it.
 TEST(KnownAnswer, PredictorSteps) {
