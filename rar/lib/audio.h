@@ -183,14 +183,10 @@ inline void Adapt(AudioChannelState &ch) {
 
 // Turns the symbol s (0-255) of the channel's table into its output byte and
 // adapts the channel. crossChannelDelta is the delta that the channel of the
-// previous byte produced; it is shared by all channels. kOneChannel: the
-// previous byte was this channel's (lastByte), so its byte and delta are
-// taken from registers rather than from the record just written, which
-// would put a store and a load into the chain from one byte to the next.
-template <bool kOneChannel = false>
-inline uint8_t DecodeAudioByte(AudioChannelState &ch, int32_t &crossChannelDelta, uint32_t s, uint32_t lastByte = 0) {
-    uint32_t prevByte = kOneChannel ? lastByte : ch.prevByte;
-    int32_t delta0 = kOneChannel ? crossChannelDelta : ch.channelDelta;
+// previous byte produced; it is shared by all channels.
+inline uint8_t DecodeAudioByte(AudioChannelState &ch, int32_t &crossChannelDelta, uint32_t s) {
+    uint32_t prevByte = ch.prevByte;
+    int32_t delta0 = ch.channelDelta;
     uint32_t slot = ch.samplesSeen++ & (kAdaptPeriod - 1);
     // D0 is the latest delta (the new t1); D1-D3 the ones before it.
     int16_t *d = ch.delta + slot;
@@ -202,7 +198,7 @@ inline uint8_t DecodeAudioByte(AudioChannelState &ch, int32_t &crossChannelDelta
     // output minus prevByte, is (x >> 3) - s as a signed byte: the chain
     // from one byte to the next runs through the deltas alone.
     int32_t x = c[1] * d[2] + c[2] * d[1] + c[3] * d[0];
-    x += kOneChannel ? ch.ownDeltaWeight * delta0 : c[0] * delta0 + ch.weights[4] * crossChannelDelta;
+    x += c[0] * delta0 + ch.weights[4] * crossChannelDelta;
     uint32_t change = static_cast<uint32_t>(x >> 3) - s;
     uint32_t out = (prevByte + change) & 0xFF;
 

@@ -377,8 +377,12 @@ Stop Decode(RarArchive &a, uint8_t *out, size_t outSize, size_t *outPos) {
             const DecodeTable *audioTables = tables.audioTables;
             auto audioLoop = [&]<uint32_t N>() -> bool {
                 for (;;) {
+                    // One channel goes by whole periods only; the bytes up to
+                    // the next period's start go one at a time.
                     if (channel != 0 || pos + N > fastEnd || in.next + 8 >= inLimit ||
-                        (N == 1 && crossDelta != channels[0].channelDelta)) {
+                        (N == 1 && (crossDelta != channels[0].channelDelta ||
+                                    (channels[0].samplesSeen & (kAdaptPeriod - 1)) != 0 ||
+                                    pos + kAdaptPeriod > fastEnd))) {
                         if (pos >= fastEnd || in.next >= inLimit) {
                             if (!check()) return false;
                         }
@@ -391,22 +395,10 @@ Stop Decode(RarArchive &a, uint8_t *out, size_t outSize, size_t *outPos) {
                     }
                     in.Refill();
                     if constexpr (N == 1) {
-                        if ((channels[0].samplesSeen & (kAdaptPeriod - 1)) == 0 && pos + kAdaptPeriod <= fastEnd) {
-                            bool endOfBlock = false;
-                            pos += DecodeOwnPeriod(in, audioTables[0], channels[0], crossDelta, out + pos, inLimit,
-                                                   &endOfBlock);
-                            if (endOfBlock) return true;
-                            continue;
-                        }
-                        // Three codes fit in the refilled bits (3 x 15).
-                        uint32_t last = channels[0].prevByte;
-                        for (int k = 0; k < 3; ++k) {
-                            if (k > 0 && (pos >= fastEnd || in.next >= inLimit)) break;
-                            uint32_t symbol = DecodeSymbol(in, audioTables[0]);
-                            if (symbol == kAudioEndOfBlock) return true;
-                            last = DecodeAudioByte<true>(channels[0], crossDelta, symbol, last);
-                            out[pos++] = static_cast<uint8_t>(last);
-                        }
+                        bool endOfBlock = false;
+                        pos += DecodeOwnPeriod(in, audioTables[0], channels[0], crossDelta, out + pos, inLimit,
+                                               &endOfBlock);
+                        if (endOfBlock) return true;
                     } else {
                         bool aligned = pos + N * kAdaptPeriod <= fastEnd;
                         for (uint32_t k = 0; k < N; ++k) {
