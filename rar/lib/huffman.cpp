@@ -44,7 +44,10 @@ uint32_t MakeEntry(TableKind kind, uint32_t symbol, uint32_t length) {
         break;
     case TableKind::kDistance:
         // The symbol is not needed: the base takes its bits.
-        if (symbol < 48) return length | uint32_t{kDistanceBits[symbol]} << 4 | (kDistanceBase[symbol] + 1) << 9;
+        if (symbol < 48) {
+            return (length + kDistanceBits[symbol]) | uint32_t{kDistanceBits[symbol]} << 6 |
+                   (kDistanceBase[symbol] + 1) << 11;
+        }
         return length;
     case TableKind::kRepeatLength:
         if (symbol < 28) {
@@ -53,7 +56,7 @@ uint32_t MakeEntry(TableKind kind, uint32_t symbol, uint32_t length) {
         }
         break;
     }
-    return length | extra << 4 | symbol << 9 | value << 18;
+    return (length + extra) | extra << 6 | symbol << 11 | value << 20;
 }
 
 uint32_t SlowEntry(const DecodeTable &table, uint32_t peeked) {

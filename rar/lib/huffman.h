@@ -24,17 +24,26 @@ constexpr uint32_t kFastBits = 10;
 // number of extra bits) or a distance, not just the symbol.
 enum class TableKind : uint8_t { kPlain, kMain, kDistance, kRepeatLength };
 
-// A decoded entry, 32 bits: the code's length in bits (bits 0-3), the number
-// of extra bits that follow the code (bits 4-8), the symbol (bits 9-17) and
-// the value the extra bits are added to (bits 18-31: the length base of a
-// long match plus 3, the distance base of a short match plus 1, the length
-// base of a repeat-length symbol plus 2). A distance entry has its base plus
-// 1 in bits 9-31 instead of the symbol and value.
-inline uint32_t EntryLength(uint32_t entry) { return entry & 15; }
-inline uint32_t EntryExtraBits(uint32_t entry) { return (entry >> 4) & 31; }
-inline uint32_t EntrySymbol(uint32_t entry) { return (entry >> 9) & 0x1FF; }
-inline uint32_t EntryValue(uint32_t entry) { return entry >> 18; }
-inline uint32_t EntryDistance(uint32_t entry) { return entry >> 9; }
+// A decoded entry, 32 bits: the number of bits the code and the extra bits
+// that follow it take together (bits 0-5, so that a shift by the entry is a
+// shift by that count), the number of extra bits (bits 6-10), the symbol
+// (bits 11-19) and the value the extra bits are added to (bits 20-31: the
+// length base of a long match plus 3, the distance base of a short match
+// plus 1, the length base of a repeat-length symbol plus 2). A distance
+// entry has its base plus 1 in bits 11-31 instead of the symbol and value.
+// Decoding consumes the code and its extra bits at once; the extra bits'
+// value comes from the bits as they were before (EntryExtra).
+inline uint32_t EntryBits(uint32_t entry) { return entry & 63; }
+inline uint32_t EntryExtraBits(uint32_t entry) { return (entry >> 6) & 31; }
+inline uint32_t EntrySymbol(uint32_t entry) { return (entry >> 11) & 0x1FF; }
+inline uint32_t EntryValue(uint32_t entry) { return entry >> 20; }
+inline uint32_t EntryDistance(uint32_t entry) { return entry >> 11; }
+// The value of the extra bits of entry, from the 64 bits that began with its
+// code (left-aligned, as BitBuffer holds them).
+inline uint32_t EntryExtra(uint64_t bitsBefore, uint32_t entry) {
+    uint32_t field = static_cast<uint32_t>(bitsBefore >> (64 - EntryBits(entry)));
+    return field & ((1u << EntryExtraBits(entry)) - 1);
+}
 
 struct DecodeTable {
     uint32_t symbolCount;
@@ -83,13 +92,16 @@ uint32_t MakeEntry(TableKind kind, uint32_t symbol, uint32_t length);
 // The entry of a code longer than kFastBits, from the 16 peeked bits.
 uint32_t SlowEntry(const DecodeTable &table, uint32_t peeked);
 
-// Decodes one code and consumes it; returns its entry.
+// The index into DecodeTable::fast of the next code.
+inline uint32_t FastIndex(const BitBuffer &in) { return static_cast<uint32_t>(in.bits >> (64 - kFastBits)); }
+inline uint32_t FastIndex(const InputState &in) { return Peek16(in) >> (16 - kFastBits); }
+
+// Decodes one code and consumes it with its extra bits; returns its entry.
 template <typename Reader>
 inline uint32_t DecodeEntry(Reader &in, const DecodeTable &table) {
-    uint32_t peeked = Peek16(in);
-    uint32_t entry = table.fast[peeked >> (16 - kFastBits)];
-    if (entry == 0) entry = SlowEntry(table, peeked);
-    ConsumeBits(in, EntryLength(entry));
+    uint32_t entry = table.fast[FastIndex(in)];
+    if (entry == 0) entry = SlowEntry(table, Peek16(in));
+    ConsumeBits(in, EntryBits(entry));
     return entry;
 }
 

@@ -99,13 +99,6 @@ inline void ConsumeBits(BitBuffer &in, uint32_t n) {
     in.avail -= n;
 }
 
-// An n-bit field, 0 <= n <= 16, without a branch for n = 0 (which reads 0).
-inline uint32_t ReadExtraBits(BitBuffer &in, uint32_t n) {
-    uint32_t value = static_cast<uint32_t>((in.bits >> 1) >> (63 - n));
-    ConsumeBits(in, n);
-    return value;
-}
-
 // The next 16 bits, not consumed.
 inline uint32_t Peek16(const InputState &in) {
     const uint8_t *p = in.inBuffer + in.inPos;

@@ -203,6 +203,131 @@ stopped:
     return frame * N + k;
 }
 
+// The LZ decoder's distance history.
+struct LzHistory {
+    uint32_t history[4];
+    uint32_t historyIndex;  // distances pushed so far; the ring slot is its low two bits
+    uint32_t prevDistance;
+    uint32_t prevLength;
+};
+
+// LZ codes from pos while pos stays below fastEnd and the reader below
+// inLimit (the first code is taken unchecked: the caller has checked the
+// limits). Returns true after the end-of-block code. The bit buffer,
+// position and history are copied into locals whose addresses are never
+// taken, so they stay in registers although the byte stores may alias
+// anything in memory, and copied back at the end. See Decode for out,
+// windowStart and the direct form.
+template <bool kDirect>
+QUORBENHAL_ALWAYS_INLINE bool DecodeLzRun(BitBuffer &reader, uint8_t *out, size_t &outPos, size_t fastEnd,
+                                          const uint8_t *inLimit, LzHistory &history, const UnpackState &u,
+                                          uint32_t windowStart) {
+    BitBuffer in = reader;
+    size_t pos = outPos;
+    LzHistory lz = history;
+    bool endOfBlock = false;
+    const DecodeTable &mainTable = u.tables.mainTable;
+    do {
+        in.Refill();
+        uint64_t bitsBefore = in.bits;
+        uint32_t entry = DecodeEntry(in, mainTable);
+        uint32_t symbol = EntrySymbol(entry);
+        if (symbol < 256) {
+            out[pos++] = static_cast<uint8_t>(symbol);
+            // Two more literals fit in the refilled bits (3 x 15). The
+            // reader stays inside the bytes the refill took in, so its
+            // limit is checked once per refill.
+            if (pos < fastEnd) {
+                bitsBefore = in.bits;
+                entry = DecodeEntry(in, mainTable);
+                symbol = EntrySymbol(entry);
+                if (symbol >= 256) goto notLiteral;
+                out[pos++] = static_cast<uint8_t>(symbol);
+                if (pos < fastEnd) {
+                    bitsBefore = in.bits;
+                    entry = DecodeEntry(in, mainTable);
+                    symbol = EntrySymbol(entry);
+                    if (symbol >= 256) goto notLiteral;
+                    out[pos++] = static_cast<uint8_t>(symbol);
+                }
+            }
+            continue;
+        }
+    notLiteral:
+        uint32_t length;
+        uint32_t distance;
+        if (symbol >= 270) {
+            // Literals before it may have used 30 of the bits, the code and
+            // its length bits 20 more.
+            length = EntryValue(entry) + EntryExtra(bitsBefore, entry);
+            in.Refill();
+            bitsBefore = in.bits;
+            uint32_t d = DecodeEntry(in, u.tables.distanceTable);
+            distance = EntryDistance(d) + EntryExtra(bitsBefore, d);
+            length += (distance >= 0x2000) + (distance >= 0x40000);
+        } else if (symbol >= 261) {
+            if (symbol == kEndOfBlock) {
+                endOfBlock = true;
+                break;
+            }
+            distance = EntryValue(entry) + EntryExtra(bitsBefore, entry);
+            length = 2;
+        } else if (symbol == 256) {
+            length = lz.prevLength;
+            distance = lz.prevDistance;
+        } else {
+            in.Refill();
+            distance = lz.history[(lz.historyIndex - (symbol - 256)) & 3];
+            bitsBefore = in.bits;
+            uint32_t r = DecodeEntry(in, u.tables.repeatLengthTable);
+            length = EntryValue(r) + EntryExtra(bitsBefore, r);
+            length += (distance >= 0x101) + (distance >= 0x2000) + (distance >= 0x40000);
+        }
+        lz.history[lz.historyIndex & 3] = distance;
+        ++lz.historyIndex;
+        lz.prevDistance = distance;
+        lz.prevLength = length;
+        // Distance 0 reads the byte being written, as 0x100000 does.
+        uint32_t reach = distance != 0 ? distance : kWindowSize;
+        if (kDirect && reach <= pos) {
+            CopyMatchOverrun(out + pos, reach, length);
+        } else if (!kDirect && reach <= pos && pos + length <= kWindowSize) {
+            CopyMatch(out + pos, reach, length);
+        } else if (kDirect && pos + length <= reach) {
+            // All before the entry's first byte: the window, as the
+            // entry before left it (zeros for a non-solid entry).
+            uint32_t from = static_cast<uint32_t>((windowStart + pos - reach) & kWindowMask);
+            uint32_t first = length < kWindowSize - from ? length : kWindowSize - from;
+            if (u.windowCleared) {
+                memset(out + pos, 0, length);
+            } else {
+                memcpy(out + pos, u.window + from, first);
+                memcpy(out + pos + first, u.window, length - first);
+            }
+        } else if (kDirect) {
+            // Partly before the entry's first byte.
+            for (uint32_t i = 0; i < length; ++i) {
+                size_t at = pos + i;
+                out[at] = at >= reach        ? out[at - reach]
+                          : u.windowCleared ? 0
+                                            : u.window[(windowStart + at - reach) & kWindowMask];
+            }
+        } else {
+            // The source or the destination wraps round the window's end.
+            uint32_t to = static_cast<uint32_t>(pos);
+            uint32_t from = (to - reach) & kWindowMask;
+            for (uint32_t i = 0; i < length; ++i) {
+                out[(to + i) & kWindowMask] = out[(from + i) & kWindowMask];
+            }
+        }
+        pos += length;
+    } while (pos < fastEnd && in.next < inLimit);
+    reader = in;
+    outPos = pos;
+    history = lz;
+    return endOfBlock;
+}
+
 // Forgets what the entry before left (tables, history, predictors, window)
 // unless the entry continues the solid stream.
 void ResetUnpackState(UnpackState &u, bool solid) {
@@ -282,11 +407,11 @@ Stop Decode(RarArchive &a, uint8_t *out, size_t outSize, size_t *outPos) {
     bool wrapped = false;
     const uint32_t windowStart = u.windowPos;  // where the entry's first byte goes in the window
 
-    uint32_t history[4];
-    memcpy(history, u.distanceHistory, sizeof history);
-    uint32_t historyIndex = u.historyIndex;
-    uint32_t prevDistance = u.prevMatchDistance;
-    uint32_t prevLength = u.prevMatchLength;
+    LzHistory lz;
+    memcpy(lz.history, u.distanceHistory, sizeof lz.history);
+    lz.historyIndex = u.historyIndex;
+    lz.prevDistance = u.prevMatchDistance;
+    lz.prevLength = u.prevMatchLength;
     uint32_t channel = u.tables.currentChannel;
     uint32_t channelCount = u.tables.channelCount;
     int32_t crossDelta = u.crossChannelDelta;
@@ -429,93 +554,11 @@ Stop Decode(RarArchive &a, uint8_t *out, size_t outSize, size_t *outPos) {
                                             : audioLoop.template operator()<4>();
             if (!more) goto stopped;
         } else {
-            const DecodeTable &mainTable = tables.mainTable;
             for (;;) {
                 if (pos >= fastEnd || in.next >= inLimit) {
                     if (!check()) goto stopped;
                 }
-                in.Refill();
-                uint32_t entry = DecodeEntry(in, mainTable);
-                uint32_t symbol = EntrySymbol(entry);
-                if (symbol < 256) {
-                    out[pos++] = static_cast<uint8_t>(symbol);
-                    // Two more literals fit in the refilled bits (3 x 15).
-                    if (pos < fastEnd && in.next < inLimit) {
-                        entry = DecodeEntry(in, mainTable);
-                        symbol = EntrySymbol(entry);
-                        if (symbol >= 256) goto notLiteral;
-                        out[pos++] = static_cast<uint8_t>(symbol);
-                        if (pos < fastEnd && in.next < inLimit) {
-                            entry = DecodeEntry(in, mainTable);
-                            symbol = EntrySymbol(entry);
-                            if (symbol >= 256) goto notLiteral;
-                            out[pos++] = static_cast<uint8_t>(symbol);
-                        }
-                    }
-                    continue;
-                }
-            notLiteral:
-                uint32_t length;
-                uint32_t distance;
-                if (symbol >= 270) {
-                    // Literals before it may have used 30 of the bits.
-                    in.Refill();
-                    length = EntryValue(entry) + ReadExtraBits(in, EntryExtraBits(entry));
-                    uint32_t d = DecodeEntry(in, tables.distanceTable);
-                    distance = EntryDistance(d) + ReadExtraBits(in, EntryExtraBits(d));
-                    length += (distance >= 0x2000) + (distance >= 0x40000);
-                } else if (symbol >= 261) {
-                    if (symbol == kEndOfBlock) break;
-                    distance = EntryValue(entry) + ReadExtraBits(in, EntryExtraBits(entry));
-                    length = 2;
-                } else if (symbol == 256) {
-                    length = prevLength;
-                    distance = prevDistance;
-                } else {
-                    in.Refill();
-                    distance = history[(historyIndex - (symbol - 256)) & 3];
-                    uint32_t r = DecodeEntry(in, tables.repeatLengthTable);
-                    length = EntryValue(r) + ReadExtraBits(in, EntryExtraBits(r));
-                    length += (distance >= 0x101) + (distance >= 0x2000) + (distance >= 0x40000);
-                }
-                history[historyIndex & 3] = distance;
-                ++historyIndex;
-                prevDistance = distance;
-                prevLength = length;
-                // Distance 0 reads the byte being written, as 0x100000 does.
-                uint32_t reach = distance != 0 ? distance : kWindowSize;
-                if (kDirect && reach <= pos) {
-                    CopyMatchOverrun(out + pos, reach, length);
-                } else if (!kDirect && reach <= pos && pos + length <= kWindowSize) {
-                    CopyMatch(out + pos, reach, length);
-                } else if (kDirect && pos + length <= reach) {
-                    // All before the entry's first byte: the window, as the
-                    // entry before left it (zeros for a non-solid entry).
-                    uint32_t from = static_cast<uint32_t>((windowStart + pos - reach) & kWindowMask);
-                    uint32_t first = length < kWindowSize - from ? length : kWindowSize - from;
-                    if (u.windowCleared) {
-                        memset(out + pos, 0, length);
-                    } else {
-                        memcpy(out + pos, u.window + from, first);
-                        memcpy(out + pos + first, u.window, length - first);
-                    }
-                } else if (kDirect) {
-                    // Partly before the entry's first byte.
-                    for (uint32_t i = 0; i < length; ++i) {
-                        size_t at = pos + i;
-                        out[at] = at >= reach        ? out[at - reach]
-                                  : u.windowCleared ? 0
-                                                    : u.window[(windowStart + at - reach) & kWindowMask];
-                    }
-                } else {
-                    // The source or the destination wraps round the window's end.
-                    uint32_t to = static_cast<uint32_t>(pos);
-                    uint32_t from = (to - reach) & kWindowMask;
-                    for (uint32_t i = 0; i < length; ++i) {
-                        out[(to + i) & kWindowMask] = out[(from + i) & kWindowMask];
-                    }
-                }
-                pos += length;
+                if (DecodeLzRun<kDirect>(in, out, pos, fastEnd, inLimit, lz, u, windowStart)) break;
             }
         }
         // The end of a block: new tables, and perhaps a change of mode.
@@ -529,10 +572,10 @@ Stop Decode(RarArchive &a, uint8_t *out, size_t outSize, size_t *outPos) {
 
 stopped:
     saveReader();
-    memcpy(u.distanceHistory, history, sizeof history);
-    u.historyIndex = historyIndex;
-    u.prevMatchDistance = prevDistance;
-    u.prevMatchLength = prevLength;
+    memcpy(u.distanceHistory, lz.history, sizeof lz.history);
+    u.historyIndex = lz.historyIndex;
+    u.prevMatchDistance = lz.prevDistance;
+    u.prevMatchLength = lz.prevLength;
     u.tables.currentChannel = channel;
     u.crossChannelDelta = crossDelta;
     memcpy(u.channels, channels, sizeof channels);
