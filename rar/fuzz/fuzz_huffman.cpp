@@ -25,7 +25,7 @@ static void CheckTable(const uint8_t *data, size_t size) {
         uint32_t length = CodeLength(table, v, 1);
         uint32_t expected = MakeEntry(kinds[pick], SymbolAt(table, v, length), length);
         uint32_t entry = table.fast[prefix];
-        FUZZ_CHECK(entry != 0 ? entry == expected : length > kFastBits && SlowEntry(table, peeked) == expected);
+        FUZZ_CHECK(entry != kSlowEntry ? entry == expected : length > kFastBits && SlowEntry(table, peeked) == expected);
     }
 }
 

@@ -34,6 +34,7 @@ uint32_t MakeEntry(TableKind kind, uint32_t symbol, uint32_t length) {
     case TableKind::kPlain:
         break;
     case TableKind::kMain:
+        if (symbol < 256) return length | symbol << 11 | kLiteralFlag;
         if (symbol >= 270 && symbol < 298) {
             extra = kLengthBits[symbol - 270];
             value = kLengthBase[symbol - 270] + 3u;
@@ -100,7 +101,7 @@ void BuildDecodeTable(const uint8_t *lengths, DecodeTable &table, uint32_t count
     for (uint32_t prefix = 0; prefix < (1u << kFastBits); ++prefix) {
         uint32_t v = prefix << (16 - kFastBits);
         length = CodeLength(table, v, length);
-        table.fast[prefix] = length <= kFastBits ? MakeEntry(kind, SymbolAt(table, v, length), length) : 0;
+        table.fast[prefix] = length <= kFastBits ? MakeEntry(kind, SymbolAt(table, v, length), length) : kSlowEntry;
     }
 }
 

@@ -27,17 +27,26 @@ enum class TableKind : uint8_t { kPlain, kMain, kDistance, kRepeatLength };
 // A decoded entry, 32 bits: the number of bits the code and the extra bits
 // that follow it take together (bits 0-5, so that a shift by the entry is a
 // shift by that count), the number of extra bits (bits 6-10), the symbol
-// (bits 11-19) and the value the extra bits are added to (bits 20-31: the
+// (bits 11-19), the value the extra bits are added to (bits 20-30: the
 // length base of a long match plus 3, the distance base of a short match
-// plus 1, the length base of a repeat-length symbol plus 2). A distance
-// entry has its base plus 1 in bits 11-31 instead of the symbol and value.
-// Decoding consumes the code and its extra bits at once; the extra bits'
-// value comes from the bits as they were before (EntryExtra).
+// plus 1, the length base of a repeat-length symbol plus 2) and, in the
+// main table, bit 31 set for a literal (symbols 0-255), so that the
+// decoding loop tells literals by the sign. A distance entry has its base
+// plus 1 in bits 11-30 instead of the symbol and value. Decoding consumes
+// the code and its extra bits at once; the extra bits' value comes from the
+// bits as they were before (EntryExtra). Every entry takes at least one
+// bit, so 0 can mark a code longer than the lookup's bits (kSlowEntry): not
+// a literal, it goes through the loop's non-literal path, consuming nothing
+// (a table never built, all zeros, decodes the same way).
+constexpr uint32_t kSlowEntry = 0;
+constexpr uint32_t kLiteralFlag = 0x80000000;
 inline uint32_t EntryBits(uint32_t entry) { return entry & 63; }
 inline uint32_t EntryExtraBits(uint32_t entry) { return (entry >> 6) & 31; }
 inline uint32_t EntrySymbol(uint32_t entry) { return (entry >> 11) & 0x1FF; }
+// Of entries that are not literals (bit 31 clear).
 inline uint32_t EntryValue(uint32_t entry) { return entry >> 20; }
 inline uint32_t EntryDistance(uint32_t entry) { return entry >> 11; }
+inline bool EntryIsLiteral(uint32_t entry) { return static_cast<int32_t>(entry) < 0; }
 // The value of the extra bits of entry, from the 64 bits that began with its
 // code (left-aligned, as BitBuffer holds them).
 inline uint32_t EntryExtra(uint64_t bitsBefore, uint32_t entry) {
@@ -52,7 +61,7 @@ struct DecodeTable {
     uint32_t firstIndex[16];  // index in symbols of the first symbol of code length L
     uint32_t symbols[kMainSymbols];
     // For each value of the next kFastBits bits: the entry of the code they
-    // start when it is at most kFastBits long, else 0.
+    // start when it is at most kFastBits long, else kSlowEntry.
     uint32_t fast[1u << kFastBits];
 };
 
@@ -100,8 +109,8 @@ inline uint32_t FastIndex(const InputState &in) { return Peek16(in) >> (16 - kFa
 template <typename Reader>
 inline uint32_t DecodeEntry(Reader &in, const DecodeTable &table) {
     uint32_t entry = table.fast[FastIndex(in)];
-    if (entry == 0) entry = SlowEntry(table, Peek16(in));
-    ConsumeBits(in, EntryBits(entry));
+    if (entry == kSlowEntry) entry = SlowEntry(table, Peek16(in));
+    ConsumeBits(in, entry);
     return entry;
 }
 

@@ -59,7 +59,10 @@ struct BitBuffer {
     const uint8_t *inBuffer;
     const uint8_t *next;  // the first byte not yet taken into bits
     uint64_t bits;        // the next bits, most significant first
-    uint32_t avail;       // how many of them are valid
+    // How many of them are valid: the low 6 bits (consuming subtracts
+    // whole table entries, whose low 6 bits are the count, and leaves
+    // the bits above it undefined).
+    uint32_t avail;
 
     // Starts at a reader position of InputState.
     void Start(const uint8_t *buffer, uint32_t inPos, uint32_t inBit) {
@@ -81,12 +84,15 @@ struct BitBuffer {
                         static_cast<uint64_t>(p[2]) << 40 | static_cast<uint64_t>(p[3]) << 32 |
                         static_cast<uint64_t>(p[4]) << 24 | static_cast<uint64_t>(p[5]) << 16 |
                         static_cast<uint64_t>(p[6]) << 8 | static_cast<uint64_t>(p[7]);
-        bits |= word >> avail;
-        next += (63 - avail) >> 3;
-        avail |= 56;
+        uint32_t valid = avail & 63;
+        bits |= word >> valid;
+        next += (63 - valid) >> 3;
+        avail = valid | 56;
     }
+    // How many of the bits are valid.
+    uint32_t Valid() const { return avail & 63; }
     // The reader's position in bits from the buffer's start.
-    uint32_t BitPosition() const { return static_cast<uint32_t>(next - inBuffer) * 8 - avail; }
+    uint32_t BitPosition() const { return static_cast<uint32_t>(next - inBuffer) * 8 - (avail & 63); }
     uint32_t InPos() const { return BitPosition() >> 3; }
     uint32_t InBit() const { return BitPosition() & 7; }
 };
@@ -94,8 +100,10 @@ struct BitBuffer {
 // Callers refill before a group of codes; these never do.
 inline uint32_t Peek16(const BitBuffer &in) { return static_cast<uint32_t>(in.bits >> 48); }
 
+// Consumes the count in the low 6 bits of n (0-63); the bits above are
+// ignored, so a table entry can be passed as it is.
 inline void ConsumeBits(BitBuffer &in, uint32_t n) {
-    in.bits <<= n;
+    in.bits <<= n & 63;
     in.avail -= n;
 }
 
@@ -108,7 +116,7 @@ inline uint32_t Peek16(const InputState &in) {
 }
 
 inline void ConsumeBits(InputState &in, uint32_t n) {
-    uint32_t bits = in.inBit + n;
+    uint32_t bits = in.inBit + (n & 63);
     in.inPos += bits >> 3;
     in.inBit = bits & 7;
 }

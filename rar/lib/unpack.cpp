@@ -230,30 +230,41 @@ QUORBENHAL_ALWAYS_INLINE bool DecodeLzRun(BitBuffer &reader, uint8_t *out, size_
     do {
         in.Refill();
         uint64_t bitsBefore = in.bits;
-        uint32_t entry = DecodeEntry(in, mainTable);
-        uint32_t symbol = EntrySymbol(entry);
-        if (symbol < 256) {
-            out[pos++] = static_cast<uint8_t>(symbol);
+        // A code longer than the lookup's bits takes none here (kSlowEntry)
+        // and is decoded on the non-literal path.
+        uint32_t entry = mainTable.fast[FastIndex(in)];
+        ConsumeBits(in, entry);
+        if (EntryIsLiteral(entry)) {
+            out[pos++] = static_cast<uint8_t>(entry >> 11);
             // Two more literals fit in the refilled bits (3 x 15). The
             // reader stays inside the bytes the refill took in, so its
             // limit is checked once per refill.
             if (pos < fastEnd) {
                 bitsBefore = in.bits;
-                entry = DecodeEntry(in, mainTable);
-                symbol = EntrySymbol(entry);
-                if (symbol >= 256) goto notLiteral;
-                out[pos++] = static_cast<uint8_t>(symbol);
+                entry = mainTable.fast[FastIndex(in)];
+                ConsumeBits(in, entry);
+                if (!EntryIsLiteral(entry)) goto notLiteral;
+                out[pos++] = static_cast<uint8_t>(entry >> 11);
                 if (pos < fastEnd) {
                     bitsBefore = in.bits;
-                    entry = DecodeEntry(in, mainTable);
-                    symbol = EntrySymbol(entry);
-                    if (symbol >= 256) goto notLiteral;
-                    out[pos++] = static_cast<uint8_t>(symbol);
+                    entry = mainTable.fast[FastIndex(in)];
+                    ConsumeBits(in, entry);
+                    if (!EntryIsLiteral(entry)) goto notLiteral;
+                    out[pos++] = static_cast<uint8_t>(entry >> 11);
                 }
             }
             continue;
         }
     notLiteral:
+        if (entry == kSlowEntry) {
+            entry = SlowEntry(mainTable, Peek16(in));
+            ConsumeBits(in, entry);
+            if (EntryIsLiteral(entry)) {
+                out[pos++] = static_cast<uint8_t>(entry >> 11);
+                continue;
+            }
+        }
+        uint32_t symbol = EntrySymbol(entry);
         uint32_t length;
         uint32_t distance;
         if (symbol >= 270) {
@@ -276,7 +287,9 @@ QUORBENHAL_ALWAYS_INLINE bool DecodeLzRun(BitBuffer &reader, uint8_t *out, size_
             length = lz.prevLength;
             distance = lz.prevDistance;
         } else {
-            in.Refill();
+            // The length code takes up to 20 bits; after one literal and
+            // this code (the common case) they are there without a refill.
+            if (in.Valid() < 20) in.Refill();
             distance = lz.history[(lz.historyIndex - (symbol - 256)) & 3];
             bitsBefore = in.bits;
             uint32_t r = DecodeEntry(in, u.tables.repeatLengthTable);
