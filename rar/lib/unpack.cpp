@@ -93,9 +93,10 @@ inline void CopyMatchOverrun(uint8_t *to, uint32_t distance, uint32_t length) {
 // consumed, *endOfBlock set) or when the input nears inLimit. The caller has
 // checked that the 32 bytes fit below the output limit and that the input
 // is below inLimit. Returns the bytes produced.
-QUORBENHAL_ALWAYS_INLINE uint32_t DecodeOwnPeriod(BitBuffer &in, const DecodeTable &table, AudioChannelState &ch,
+QUORBENHAL_ALWAYS_INLINE uint32_t DecodeOwnPeriod(BitBuffer &reader, const DecodeTable &table, AudioChannelState &ch,
                                                   int32_t &crossDelta, uint8_t *out, const uint8_t *inLimit,
                                                   bool *endOfBlock) {
+    BitBuffer in = reader;  // in registers whatever the stores alias (see DecodeLzRun)
     int32_t d0 = ch.channelDelta, d1 = ch.delta[2], d2 = ch.delta[1], d3 = ch.delta[0];
     const int32_t own = ch.ownDeltaWeight, c1 = ch.deltaWeights[1], c2 = ch.deltaWeights[2],
                   c3 = ch.deltaWeights[3];
@@ -130,6 +131,7 @@ QUORBENHAL_ALWAYS_INLINE uint32_t DecodeOwnPeriod(BitBuffer &in, const DecodeTab
         }
     }
 stopped:
+    reader = in;
     ch.samplesSeen += i;
     ch.prevByte = prev & 0xFF;
     ch.channelDelta = d0;
@@ -150,9 +152,10 @@ stopped:
 // the 32 frames fit below the output limit and that the input is below
 // inLimit. Returns the bytes produced.
 template <uint32_t N>
-QUORBENHAL_ALWAYS_INLINE uint32_t DecodeFramePeriod(BitBuffer &in, const DecodeTable *tables, AudioChannelState *ch,
+QUORBENHAL_ALWAYS_INLINE uint32_t DecodeFramePeriod(BitBuffer &reader, const DecodeTable *tables, AudioChannelState *ch,
                                                     int32_t &crossDelta, uint8_t *out, const uint8_t *inLimit,
                                                     bool *endOfBlock, uint32_t *channel) {
+    BitBuffer in = reader;  // in registers whatever the stores alias (see DecodeLzRun)
     int32_t d0[N];
     uint32_t prev[N];
     for (uint32_t k = 0; k < N; ++k) {
@@ -189,6 +192,7 @@ QUORBENHAL_ALWAYS_INLINE uint32_t DecodeFramePeriod(BitBuffer &in, const DecodeT
     }
     k = 0;
 stopped:
+    reader = in;
     for (uint32_t j = 0; j < N; ++j) {
         // The channels before k have one byte more of the unfinished frame:
         // the last one of their period, when the block ends in frame 31.
