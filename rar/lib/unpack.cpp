@@ -231,18 +231,23 @@ QUORBENHAL_ALWAYS_INLINE bool DecodeLzRun(BitBuffer &reader, uint8_t *out, size_
     LzHistory lz = history;
     bool endOfBlock = false;
     const DecodeTable &mainTable = u.tables.mainTable;
+    // At the top of the loop at least kFastBits bits are valid, so the
+    // lookup of the first code goes ahead while the refill is merged in:
+    // the refill is off the chain from one code to the next. So is the
+    // refill before the second code of a match, for the same reason.
     do {
-        in.Refill();
-        uint64_t bitsBefore = in.bits;
         // A code longer than the lookup's bits takes none here (kSlowEntry)
         // and is decoded on the non-literal path.
         uint32_t entry = mainTable.fast[FastIndex(in)];
+        in.Refill();
+        uint64_t bitsBefore = in.bits;
         ConsumeBits(in, entry);
         if (EntryIsLiteral(entry)) {
             out[pos++] = static_cast<uint8_t>(entry >> 11);
-            // Two more literals fit in the refilled bits (3 x 15). The
-            // reader stays inside the bytes the refill took in, so its
-            // limit is checked once per refill.
+            // Two more codes fit in the refilled bits (two literals of at
+            // most kFastBits bits and a code with its length bits, 20; the
+            // slow path refills). The reader stays inside the bytes the
+            // refill took in, so its limit is checked once per refill.
             if (pos < fastEnd) {
                 bitsBefore = in.bits;
                 entry = mainTable.fast[FastIndex(in)];
@@ -261,6 +266,8 @@ QUORBENHAL_ALWAYS_INLINE bool DecodeLzRun(BitBuffer &reader, uint8_t *out, size_
         }
     notLiteral:
         if (entry == kSlowEntry) {
+            in.Refill();
+            bitsBefore = in.bits;
             entry = SlowEntry(mainTable, Peek16(in));
             ConsumeBits(in, entry);
             if (EntryIsLiteral(entry)) {
@@ -272,12 +279,14 @@ QUORBENHAL_ALWAYS_INLINE bool DecodeLzRun(BitBuffer &reader, uint8_t *out, size_
         uint32_t length;
         uint32_t distance;
         if (symbol >= 270) {
-            // Literals before it may have used 30 of the bits, the code and
-            // its length bits 20 more.
+            // At least 16 bits are left for the lookup; the distance code
+            // and its bits take up to 31 of the refilled ones.
             length = EntryValue(entry) + EntryExtra(bitsBefore, entry);
+            uint32_t d = u.tables.distanceTable.fast[FastIndex(in)];
             in.Refill();
             bitsBefore = in.bits;
-            uint32_t d = DecodeEntry(in, u.tables.distanceTable);
+            if (d == kSlowEntry) d = SlowEntry(u.tables.distanceTable, Peek16(in));
+            ConsumeBits(in, d);
             distance = EntryDistance(d) + EntryExtra(bitsBefore, d);
             length += (distance >= 0x2000) + (distance >= 0x40000);
         } else if (symbol >= 261) {
@@ -291,12 +300,13 @@ QUORBENHAL_ALWAYS_INLINE bool DecodeLzRun(BitBuffer &reader, uint8_t *out, size_
             length = lz.prevLength;
             distance = lz.prevDistance;
         } else {
-            // The length code takes up to 20 bits; after one literal and
-            // this code (the common case) they are there without a refill.
-            if (in.Valid() < 20) in.Refill();
-            distance = lz.history[(lz.historyIndex - (symbol - 256)) & 3];
+            // As for the distance of a long match.
+            uint32_t r = u.tables.repeatLengthTable.fast[FastIndex(in)];
+            in.Refill();
             bitsBefore = in.bits;
-            uint32_t r = DecodeEntry(in, u.tables.repeatLengthTable);
+            if (r == kSlowEntry) r = SlowEntry(u.tables.repeatLengthTable, Peek16(in));
+            ConsumeBits(in, r);
+            distance = lz.history[(lz.historyIndex - (symbol - 256)) & 3];
             length = EntryValue(r) + EntryExtra(bitsBefore, r);
             length += (distance >= 0x101) + (distance >= 0x2000) + (distance >= 0x40000);
         }
