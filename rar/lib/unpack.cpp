@@ -300,9 +300,11 @@ QUORBENHAL_ALWAYS_INLINE bool DecodeLzRun(BitBuffer &reader, uint8_t *out, size_
             length = lz.prevLength;
             distance = lz.prevDistance;
         } else {
-            // As for the distance of a long match.
+            // As for the distance of a long match, but the length code
+            // takes at most 20 bits, which after one literal and this code
+            // (the common case) are there without a refill.
             uint32_t r = u.tables.repeatLengthTable.fast[FastIndex(in)];
-            in.Refill();
+            if (in.Valid() < 20) in.Refill();
             bitsBefore = in.bits;
             if (r == kSlowEntry) r = SlowEntry(u.tables.repeatLengthTable, Peek16(in));
             ConsumeBits(in, r);
