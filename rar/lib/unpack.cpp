@@ -244,10 +244,12 @@ QUORBENHAL_ALWAYS_INLINE bool DecodeLzRun(BitBuffer &reader, uint8_t *out, size_
         ConsumeBits(in, entry);
         if (EntryIsLiteral(entry)) {
             out[pos++] = static_cast<uint8_t>(entry >> 11);
-            // Two more codes fit in the refilled bits (two literals of at
-            // most kFastBits bits and a code with its length bits, 20; the
-            // slow path refills). The reader stays inside the bytes the
-            // refill took in, so its limit is checked once per refill.
+            // Two more codes fit in the refilled bits (at least 56): at
+            // most two literals from the lookup (kFastBits each) and one
+            // more code with its length bits (up to 15 + 5), which leaves at
+            // least 16 bits for the next lookup and 21 for a repeat length.
+            // The reader stays inside the bytes the refill took in, so its
+            // limit is checked once per refill.
             if (pos < fastEnd) {
                 bitsBefore = in.bits;
                 entry = mainTable.fast[FastIndex(in)];
@@ -266,8 +268,6 @@ QUORBENHAL_ALWAYS_INLINE bool DecodeLzRun(BitBuffer &reader, uint8_t *out, size_
         }
     notLiteral:
         if (entry == kSlowEntry) {
-            in.Refill();
-            bitsBefore = in.bits;
             entry = SlowEntry(mainTable, Peek16(in));
             ConsumeBits(in, entry);
             if (EntryIsLiteral(entry)) {
@@ -300,11 +300,9 @@ QUORBENHAL_ALWAYS_INLINE bool DecodeLzRun(BitBuffer &reader, uint8_t *out, size_
             length = lz.prevLength;
             distance = lz.prevDistance;
         } else {
-            // As for the distance of a long match, but the length code
-            // takes at most 20 bits, which after one literal and this code
-            // (the common case) are there without a refill.
+            // The length code and its bits take at most 20 bits, and at
+            // least 21 are left (see above): no refill.
             uint32_t r = u.tables.repeatLengthTable.fast[FastIndex(in)];
-            if (in.Valid() < 20) in.Refill();
             bitsBefore = in.bits;
             if (r == kSlowEntry) r = SlowEntry(u.tables.repeatLengthTable, Peek16(in));
             ConsumeBits(in, r);
