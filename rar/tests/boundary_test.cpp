@@ -124,6 +124,45 @@ TEST(Boundary, LongMultimediaCodesAcrossTheInputBuffersSlidePoint) {
     }
 }
 
+// The decoder refills its 64-bit bit buffer once per group of codes. The
+// most a group takes: two literals of 10-bit codes, then a long match of
+// length slot 27 (10-bit code and 5 length bits) with a distance of slot 47
+// (10-bit code and 16 bits), 61 bits, more than a refill guarantees (56 to
+// 63, by the bit phase). Every main and distance code here is 10 bits long,
+// and the pattern comes at every phase: the buffer must be refilled before
+// the distance. The matches reach before the entry's start (zeros).
+TEST(Boundary, TheLongestGroupOfCodesBetweenTwoRefills) {
+    BitWriter w;
+    w.Write(0, 2);  // LZ, fresh lengths
+    for (int i = 0; i < 19; ++i) w.Write(5, 4);
+    for (int i = 0; i < 374; ++i) w.Write(i < 346 ? 10 : 5, 5);  // symbol s of the main and distance tables codes as s
+    std::mt19937 rng(11);
+    std::string expected;
+    for (int group = 0; group < 200; ++group) {
+        for (int k = group % 8; k > 0; --k) {  // the next group's phase
+            const uint8_t b = uint8_t(rng());
+            w.Write(b, 10);
+            expected += char(b);
+        }
+        for (int k = 0; k < 2; ++k) {
+            const uint8_t b = uint8_t(rng());
+            w.Write(b, 10);
+            expected += char(b);
+        }
+        const uint32_t lengthBits = rng() % 32, distanceBits = rng() % 65536;
+        w.Write(297, 10), w.Write(lengthBits, 5);
+        w.Write(47, 10), w.Write(distanceBits, 16);
+        expected += std::string(227 + lengthBits + 2, '\0');  // distances of 0x40000 and more are two longer
+    }
+    const std::string bytes = BuildArchive({.entries = {{.name = "a", .data = expected, .packedData = w.Bytes()}}});
+    for (int way : {0, 1}) {
+        const std::vector<Result> got = ExtractAll(bytes, way);
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0].code, RAR_OK) << way;
+        EXPECT_TRUE(got[0].data == expected) << way;
+    }
+}
+
 // The end-of-block code after an entry's last byte is read (with the tables
 // after it, here cut short) when at least 5 bytes of its packed data are
 // left, and then the next solid entry starts with those tables; with 4 left
