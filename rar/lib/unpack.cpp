@@ -248,15 +248,19 @@ QUORBENHAL_ALWAYS_INLINE bool DecodeLzRun(BitBuffer &reader, uint8_t *out, size_
             // most two literals from the lookup (kFastBits each) and one
             // more code with its length bits (up to 15 + 5), which leaves at
             // least 16 bits for the next lookup and 21 for a repeat length.
-            // The reader stays inside the bytes the refill took in, so its
-            // limit is checked once per refill.
-            if (pos < fastEnd) {
+            // The reader's limit is checked before every code, as the
+            // output's is: below inLimit the reader is within the entry's
+            // data (and the slack), so a code starts only where check()
+            // would let it, and a damaged entry stops at the same code
+            // whether it is decoded straight into a buffer or through the
+            // window (a solid entry after it goes on from there).
+            if (pos < fastEnd && in.next < inLimit) {
                 bitsBefore = in.bits;
                 entry = mainTable.fast[FastIndex(in)];
                 ConsumeBits(in, entry);
                 if (!EntryIsLiteral(entry)) goto notLiteral;
                 out[pos++] = static_cast<uint8_t>(entry >> 11);
-                if (pos < fastEnd) {
+                if (pos < fastEnd && in.next < inLimit) {
                     bitsBefore = in.bits;
                     entry = mainTable.fast[FastIndex(in)];
                     ConsumeBits(in, entry);
