@@ -51,10 +51,10 @@ void RefillInput(InputState &in, bool firstFill);
 // The bit reader works on InputState itself (byte position and bit offset,
 // reading the buffer for every peek), or on a BitBuffer, which the
 // unpacker's loop uses: the next bits sit left-aligned in a 64-bit register
-// that one unaligned 8-byte load tops up to at least 56 bits, so a whole
-// match (main code, length bits, distance code and distance bits: at most
-// 15 + 5 + 15 + 16 = 51 bits) or three literals decode between two refills
-// without a check per code. Both read the same bits from the same buffer.
+// that one unaligned 8-byte load tops up to at least 56 bits, so several
+// codes decode between two refills without a check per code (the LZ loop
+// writes its budget where it takes the codes). Both read the same bits from
+// the same buffer.
 struct BitBuffer {
     const uint8_t *inBuffer;
     const uint8_t *next;  // the first byte not yet taken into bits
@@ -92,7 +92,7 @@ struct BitBuffer {
     // How many of the bits are valid.
     uint32_t Valid() const { return avail & 63; }
     // The reader's position in bits from the buffer's start.
-    uint32_t BitPosition() const { return static_cast<uint32_t>(next - inBuffer) * 8 - (avail & 63); }
+    uint32_t BitPosition() const { return static_cast<uint32_t>(next - inBuffer) * 8 - Valid(); }
     uint32_t InPos() const { return BitPosition() >> 3; }
     uint32_t InBit() const { return BitPosition() & 7; }
 };
