@@ -47,6 +47,7 @@ inline uint32_t EntrySymbol(uint32_t entry) { return (entry >> 11) & 0x1FF; }
 inline uint32_t EntryValue(uint32_t entry) { return entry >> 20; }
 inline uint32_t EntryDistance(uint32_t entry) { return entry >> 11; }
 inline bool EntryIsLiteral(uint32_t entry) { return static_cast<int32_t>(entry) < 0; }
+inline uint8_t EntryLiteral(uint32_t entry) { return static_cast<uint8_t>(entry >> 11); }
 // The value of the extra bits of entry, from the 64 bits that began with its
 // code (left-aligned, as BitBuffer holds them).
 inline uint32_t EntryExtra(uint64_t bitsBefore, uint32_t entry) {

@@ -207,14 +207,6 @@ stopped:
     return frame * N + k;
 }
 
-// The LZ decoder's distance history.
-struct LzHistory {
-    uint32_t history[4];
-    uint32_t historyIndex;  // distances pushed so far; the ring slot is its low two bits
-    uint32_t prevDistance;
-    uint32_t prevLength;
-};
-
 // LZ codes from pos while pos stays below fastEnd and the reader below
 // inLimit (the first code is taken unchecked: the caller has checked the
 // limits). Returns true after the end-of-block code. The bit buffer,
@@ -243,7 +235,7 @@ QUORBENHAL_ALWAYS_INLINE bool DecodeLzRun(BitBuffer &reader, uint8_t *out, size_
         uint64_t bitsBefore = in.bits;
         ConsumeBits(in, entry);
         if (EntryIsLiteral(entry)) {
-            out[pos++] = static_cast<uint8_t>(entry >> 11);
+            out[pos++] = EntryLiteral(entry);
             // Two more codes fit in the refilled bits (at least 56): at
             // most two literals from the lookup (kFastBits each) and one
             // more code with its length bits (up to 15 + 5), which leaves at
@@ -259,13 +251,13 @@ QUORBENHAL_ALWAYS_INLINE bool DecodeLzRun(BitBuffer &reader, uint8_t *out, size_
                 entry = mainTable.fast[FastIndex(in)];
                 ConsumeBits(in, entry);
                 if (!EntryIsLiteral(entry)) goto notLiteral;
-                out[pos++] = static_cast<uint8_t>(entry >> 11);
+                out[pos++] = EntryLiteral(entry);
                 if (pos < fastEnd && in.next < inLimit) {
                     bitsBefore = in.bits;
                     entry = mainTable.fast[FastIndex(in)];
                     ConsumeBits(in, entry);
                     if (!EntryIsLiteral(entry)) goto notLiteral;
-                    out[pos++] = static_cast<uint8_t>(entry >> 11);
+                    out[pos++] = EntryLiteral(entry);
                 }
             }
             continue;
@@ -275,7 +267,7 @@ QUORBENHAL_ALWAYS_INLINE bool DecodeLzRun(BitBuffer &reader, uint8_t *out, size_
             entry = SlowEntry(mainTable, Peek16(in));
             ConsumeBits(in, entry);
             if (EntryIsLiteral(entry)) {
-                out[pos++] = static_cast<uint8_t>(entry >> 11);
+                out[pos++] = EntryLiteral(entry);
                 continue;
             }
         }
@@ -373,11 +365,8 @@ void ResetUnpackState(UnpackState &u, bool solid) {
     u.tables.currentChannel = 0;
     u.crossChannelDelta = 0;
     memset(u.channels, 0, sizeof u.channels);
-    memset(u.distanceHistory, 0, sizeof u.distanceHistory);
     memset(u.tables.prevCodeLengths, 0, sizeof u.tables.prevCodeLengths);
-    u.historyIndex = 0;
-    u.prevMatchDistance = 0;
-    u.prevMatchLength = 0;
+    u.lz = {};
     u.windowPos = 0;
     u.flushedPos = 0;
     u.windowCleared = true;
@@ -438,11 +427,7 @@ Stop Decode(RarArchive &a, uint8_t *out, size_t outSize, size_t *outPos) {
     bool wrapped = false;
     const uint32_t windowStart = u.windowPos;  // where the entry's first byte goes in the window
 
-    LzHistory lz;
-    memcpy(lz.history, u.distanceHistory, sizeof lz.history);
-    lz.historyIndex = u.historyIndex;
-    lz.prevDistance = u.prevMatchDistance;
-    lz.prevLength = u.prevMatchLength;
+    LzHistory lz = u.lz;
     uint32_t channel = u.tables.currentChannel;
     uint32_t channelCount = u.tables.channelCount;
     int32_t crossDelta = u.crossChannelDelta;
@@ -603,10 +588,7 @@ Stop Decode(RarArchive &a, uint8_t *out, size_t outSize, size_t *outPos) {
 
 stopped:
     saveReader();
-    memcpy(u.distanceHistory, lz.history, sizeof lz.history);
-    u.historyIndex = lz.historyIndex;
-    u.prevMatchDistance = lz.prevDistance;
-    u.prevMatchLength = lz.prevLength;
+    u.lz = lz;
     u.tables.currentChannel = channel;
     u.crossChannelDelta = crossDelta;
     memcpy(u.channels, channels, sizeof channels);

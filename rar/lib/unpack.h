@@ -17,6 +17,14 @@ namespace quorbenhal {
 constexpr uint32_t kWindowSize = 0x100000;  // the 1 MiB LZ window
 constexpr uint32_t kWindowMask = kWindowSize - 1;
 
+// The LZ decoder's distance history.
+struct LzHistory {
+    uint32_t history[4];
+    uint32_t historyIndex;  // distances pushed so far; the ring slot is its low two bits
+    uint32_t prevDistance;
+    uint32_t prevLength;
+};
+
 // Everything in it survives from one UnpackFile call to the next, which is
 // what lets a solid entry continue where the previous one stopped.
 struct UnpackState {
@@ -31,10 +39,7 @@ struct UnpackState {
     // Unpacked bytes of the entry still to produce; below 0 when the last
     // match went past the entry's size.
     int64_t remainingOutput;
-    uint32_t distanceHistory[4];
-    uint32_t historyIndex;  // distances pushed so far; the ring slot is its low two bits
-    uint32_t prevMatchDistance;
-    uint32_t prevMatchLength;
+    LzHistory lz;
 
     // Window positions from here on hold zeros (written neither since the
     // window was allocated nor since it was last cleared), so clearing it
